@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs one headless plot job over the sample drawings, in a scratch copy of
+# examples/, and shows the job log and where the GLF files are.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+build=${BUILD_DIR:-$root/build}
+
+run="$build/demo-run"
+rm -rf "$run"
+mkdir -p "$run"
+cp "$root"/examples/*.OFI "$run"/
+cd "$run"
+echo "== job log"
+status=0
+"$build/tovrin-batch" --set 'OfiOut=ﾌｧｲﾙ' --set 'OfiFMen=自動' || status=$?
+echo "== GLF files in $run"
+ls -l "$run"/*.GLF 2>/dev/null || echo "(none)"
+exit $status

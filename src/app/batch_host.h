@@ -1,0 +1,46 @@
+// The job host of tovrin-batch: log lines to stdout, abort on a signal.
+#pragma once
+
+#include <csignal>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "job/job_host.h"
+
+namespace tovrin {
+
+class BatchHost : public JobHost {
+ public:
+  BatchHost(PlotSettings settings, volatile std::sig_atomic_t& stop)
+      : settings_(std::move(settings)), stop_(stop) {}
+
+  bool CaptureSettings(PlotSettings& settings, std::string&) override {
+    settings = settings_;
+    settings.OfiFMen = "自動";  // the batch program always searches the folder
+    return true;
+  }
+  // A line is printed once it is final: when the next one arrives or the job ends.
+  void AddLog(const std::string& line) override {
+    FlushLog();
+    pending_ = line;
+  }
+  void ReplaceLastLog(const std::string& line) override { pending_ = line; }
+  void ProcessEvents() override {}
+  bool AbortRequested() override { return stop_ != 0; }
+  std::string OutputPrinter() override { return settings_.Hprn; }
+  void SetOutputPrinter(const std::string& name) override { settings_.Hprn = name; }
+
+  void FlushLog() {
+    if (!pending_) return;
+    std::cout << *pending_ << std::endl;
+    pending_.reset();
+  }
+
+ private:
+  PlotSettings settings_;
+  volatile std::sig_atomic_t& stop_;
+  std::optional<std::string> pending_;
+};
+
+}  // namespace tovrin

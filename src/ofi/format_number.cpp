@@ -1,0 +1,112 @@
+#include "ofi/format_number.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tovrin {
+namespace {
+
+struct PatternShape {
+  int min_integer_digits = 0;   // "0" placeholders left of the point
+  int min_fraction_digits = 0;  // "0" placeholders right of the point
+  int fraction_digits = 0;      // all placeholders right of the point
+};
+
+PatternShape ShapeOf(std::string_view pattern) {
+  PatternShape shape;
+  bool after_point = false;
+  for (char c : pattern) {
+    if (c == '.') {
+      after_point = true;
+    } else if (after_point) {
+      ++shape.fraction_digits;
+      if (c == '0') shape.min_fraction_digits = shape.fraction_digits;
+    } else if (c == '0') {
+      ++shape.min_integer_digits;
+    }
+  }
+  return shape;
+}
+
+// Decimal digits of |value| at 15 significant digits: digits d1..d15 with the
+// point after `point` digits (point may be <= 0 or > 15).
+struct Decimal {
+  std::string digits;
+  int point = 0;
+};
+
+Decimal ToDecimal(double magnitude) {
+  Decimal d;
+  if (magnitude == 0) {
+    d.digits = "0";
+    d.point = 1;
+    return d;
+  }
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.14e", magnitude);
+  // "d.dddddddddddddde[+-]xx"
+  d.digits += buf[0];
+  for (int i = 2; i < 16; ++i) d.digits += buf[i];
+  d.point = std::atoi(buf + 17) + 1;
+  return d;
+}
+
+// Rounds the decimal to `places` digits after the point, halves away from
+// zero, and returns integer and fraction digit strings.
+void RoundDecimal(const Decimal& d, int places, std::string& integer, std::string& fraction) {
+  // Lay the digits out as integer part . fraction part with enough zeros.
+  std::string all;
+  int point = d.point;
+  if (point <= 0) {
+    all = std::string(static_cast<size_t>(-point) + 1, '0') + d.digits;
+    point = 1;
+  } else {
+    all = d.digits;
+    if (static_cast<int>(all.size()) < point) all.append(point - all.size(), '0');
+  }
+  int keep = point + places;
+  if (static_cast<int>(all.size()) < keep) all.append(keep - all.size(), '0');
+  bool round_up = static_cast<int>(all.size()) > keep && all[keep] >= '5';
+  all.resize(keep);
+  if (round_up) {
+    int i = keep - 1;
+    while (i >= 0 && all[i] == '9') all[i--] = '0';
+    if (i >= 0) {
+      ++all[i];
+    } else {
+      all.insert(all.begin(), '1');
+      ++point;
+    }
+  }
+  integer = all.substr(0, point);
+  fraction = all.substr(point);
+}
+
+}  // namespace
+
+std::string FormatNumber(double value, std::string_view pattern) {
+  if (!std::isfinite(value)) return "0";
+  PatternShape shape = ShapeOf(pattern);
+  std::string integer, fraction;
+  RoundDecimal(ToDecimal(std::fabs(value)), shape.fraction_digits, integer, fraction);
+
+  size_t first = integer.find_first_not_of('0');
+  integer = first == std::string::npos ? "" : integer.substr(first);
+  if (static_cast<int>(integer.size()) < shape.min_integer_digits)
+    integer.insert(0, shape.min_integer_digits - integer.size(), '0');
+
+  size_t last = fraction.find_last_not_of('0');
+  size_t used = last == std::string::npos ? 0 : last + 1;
+  if (used < static_cast<size_t>(shape.min_fraction_digits)) used = shape.min_fraction_digits;
+  fraction.resize(used);
+
+  bool is_zero = integer.find_first_not_of('0') == std::string::npos &&
+                 fraction.find_first_not_of('0') == std::string::npos;
+  std::string out = (value < 0 && !is_zero) ? "-" : "";
+  out += integer;
+  if (!fraction.empty()) out += "." + fraction;
+  return out;
+}
+
+}  // namespace tovrin

@@ -1,0 +1,7 @@
+#include "text/text_state.h"
+
+namespace tovrin {
+
+void FlushTextAttributes(Translation&) {}
+
+}  // namespace tovrin

@@ -1,0 +1,98 @@
+// tovrin-batch end to end, as other tools drive it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "ofi_builder.h"
+#include "temp_folder.h"
+
+namespace tovrin {
+namespace {
+
+using test::OfiBuilder;
+using test::TempFolder;
+
+struct BatchRun {
+  int status = -1;
+  std::string out;
+};
+
+// Runs tovrin-batch in `folder` with the arguments (already quoted).
+BatchRun RunBatch(const TempFolder& folder, const std::string& args) {
+  std::string cmd = "cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args + " 2>&1";
+  BatchRun r;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  int st = ::pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+const std::string kKeepGlf = "--set 'OfiOut=ﾌｧｲﾙ' ";
+
+TEST(Batch, PlotsTheFolderAndPrintsTheFinalLines) {
+  TempFolder dir;
+  OfiBuilder().Header("PART-1").Copies(2).End().Save(dir / "P1.OFI");
+  OfiBuilder().Header("PART-2").End().Save(dir / "P2.ofi");
+  BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFMen=手動");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "PART-1          ,    　出図終了\nPART-2          ,    　出図終了\n");
+  EXPECT_EQ(dir.ReadFile("P1.GLF"), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_TRUE(dir.Exists("P2.ofi"));  // kept by default
+  EXPECT_FALSE(dir.Exists("Tovrin.sys"));
+  EXPECT_FALSE(dir.Exists("Tovrin.wok"));
+}
+
+TEST(Batch, NothingToPlotIsSuccess) {
+  TempFolder dir;
+  BatchRun r = RunBatch(dir, kKeepGlf);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "図面が無いか、サイズが0です\n");
+}
+
+TEST(Batch, OfiFolderFromSetAndDeletion) {
+  TempFolder dir, spool;
+  OfiBuilder().End().Save(spool / "A.OFI");
+  BatchRun r = RunBatch(dir, kKeepGlf + "--set 'OfiFile=" + spool.path() + "' --set OfiFEnd=消去");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_FALSE(spool.Exists("A.OFI"));
+  EXPECT_TRUE(spool.Exists("A.GLF"));
+}
+
+TEST(Batch, JobFailureExitsOne) {
+  TempFolder dir;
+  BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFile=/nonexistent/spool");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("/nonexistent/spool"), std::string::npos);
+}
+
+TEST(Batch, UsageErrorsExitTwo) {
+  TempFolder dir;
+  EXPECT_EQ(RunBatch(dir, "--set Nonsense=1").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--set OfiS").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--watch").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--watch soon").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--bogus").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--set OfiTop=99999").status, 2);
+  EXPECT_FALSE(dir.Exists("Tovrin.wok"));
+}
+
+TEST(Batch, WatchRepeatsUntilTerminated) {
+  TempFolder dir;
+  OfiBuilder().End().Save(dir / "A.OFI");
+  // Two jobs 0.2 s apart, then SIGTERM ends the wait.
+  BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFEnd=消去 --watch 0.2 & pid=$!; sleep 0.5; "
+                        "kill -TERM $pid; wait $pid");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.rfind("                ,    　出図終了\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("図面が無いか、サイズが0です\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tovrin

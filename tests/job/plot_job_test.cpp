@@ -1,0 +1,232 @@
+#include "job/plot_job.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fakes.h"
+#include "job/header_text.h"
+#include "ofi_builder.h"
+#include "temp_folder.h"
+
+namespace tovrin {
+namespace {
+
+using test::FakeHost;
+using test::FakeSpooler;
+using test::OfiBuilder;
+using test::TempFolder;
+
+class PlotJobTest : public ::testing::Test {
+ protected:
+  PlotJobTest() : host(Settings()) {}
+
+  PlotSettings Settings() {
+    PlotSettings s = PlotSettings::Defaults(start.path());
+    s.OfiFile = ofi.path();
+    s.OfiFMen = "自動";
+    s.OfiOut = "ﾌｧｲﾙ";
+    return s;
+  }
+
+  // A small drawing whose header names it.
+  void AddDrawing(const std::string& name, const std::string& label, int copies = 1) {
+    OfiBuilder b;
+    b.Header(label).Copies(copies).End();
+    b.Save(ofi / name);
+  }
+
+  JobSummary Run() { return PlotJob(host, &spooler, start.path()).Run(); }
+
+  TempFolder start, ofi;
+  FakeHost host;
+  FakeSpooler spooler;
+};
+
+std::string Line(const std::string& label, const char* suffix) {
+  std::string header = label;
+  header.resize(16, ' ');
+  return header + ",    " + suffix;
+}
+
+TEST_F(PlotJobTest, SearchTakesOnlyNonEmptyOfiFiles) {
+  ofi.WriteFile("A.OFI", std::string(100, '\0'));
+  ofi.WriteFile("B.ofi", "");
+  ofi.WriteFile("C.Ofi", std::string(100, '\0'));
+  std::filesystem::create_directory(ofi / "D.OFI");
+  JobSummary s = Run();
+  EXPECT_EQ(s.finished, 1);
+  EXPECT_TRUE(ofi.Exists("A.GLF"));
+  EXPECT_FALSE(ofi.Exists("C.GLF"));
+  ASSERT_EQ(host.log.size(), 1u);
+  EXPECT_EQ(host.log[0], BlankHeaderText() + "　出図終了");
+}
+
+TEST_F(PlotJobTest, EmptyFolderLogsNoDrawings) {
+  JobSummary s = Run();
+  EXPECT_TRUE(s.Clean());
+  EXPECT_EQ(host.log, std::vector<std::string>{"図面が無いか、サイズが0です"});
+}
+
+TEST_F(PlotJobTest, GlfIsNamedUpToTheFirstDotAndDrawingsRunInNameOrder) {
+  AddDrawing("x.y.OFI", "SECOND");
+  AddDrawing("a.OFI", "FIRST");
+  Run();
+  EXPECT_TRUE(ofi.Exists("x.GLF"));
+  EXPECT_EQ(ofi.ReadFile("x.GLF"), "\x1b%-1BBPINPUSP0\x1b" "E");
+  EXPECT_EQ(host.log, (std::vector<std::string>{Line("FIRST", "　出図終了"),
+                                               Line("SECOND", "　出図終了")}));
+}
+
+TEST_F(PlotJobTest, FinishedOfiKeptOrDeleted) {
+  AddDrawing("A.OFI", "A");
+  Run();
+  EXPECT_TRUE(ofi.Exists("A.OFI"));
+  host.settings.OfiFEnd = "消去";
+  Run();
+  EXPECT_FALSE(ofi.Exists("A.OFI"));
+  EXPECT_TRUE(ofi.Exists("A.GLF"));
+}
+
+TEST_F(PlotJobTest, AbortDuringDrawingTwoOfFive) {
+  host.settings.OfiFEnd = "消去";
+  for (int i = 1; i <= 5; ++i) AddDrawing("D" + std::to_string(i) + ".OFI", "D" + std::to_string(i));
+  // Abort once drawing 2 is being translated.
+  host.on_events = [](FakeHost& h) {
+    if (h.log.size() == 2 && h.log[1].find("出図中") != std::string::npos) h.abort = true;
+  };
+  JobSummary s = Run();
+  EXPECT_EQ(s.finished, 1);
+  EXPECT_EQ(host.log.size(), 2u);
+  EXPECT_EQ(host.log[0], Line("D1", "　出図終了"));
+  // The abort came while the header line was shown: no translation started.
+  EXPECT_EQ(host.log[1], Line("D2", "　出図中"));
+  EXPECT_FALSE(ofi.Exists("D1.OFI"));
+  EXPECT_TRUE(ofi.Exists("D2.OFI"));
+  EXPECT_FALSE(ofi.Exists("D2.GLF"));
+  for (int i = 3; i <= 5; ++i) EXPECT_TRUE(ofi.Exists("D" + std::to_string(i) + ".OFI"));
+}
+
+TEST_F(PlotJobTest, AbortInsideADrawingStopsItAndKeepsItsOfi) {
+  host.settings.OfiFEnd = "消去";
+  AddDrawing("D1.OFI", "D1");
+  AddDrawing("D2.OFI", "D2");
+  long events_at_header = -1;
+  host.on_events = [&](FakeHost& h) {
+    if (h.log.size() == 2 && events_at_header < 0) events_at_header = h.events;
+    if (events_at_header >= 0 && h.events > events_at_header + 2) h.abort = true;
+  };
+  JobSummary s = Run();
+  EXPECT_EQ(s.finished, 1);
+  EXPECT_EQ(s.stopped, 1);
+  EXPECT_EQ(host.log.back(), Line("D2", "　出図中止"));
+  EXPECT_TRUE(ofi.Exists("D2.OFI"));
+  EXPECT_FALSE(ofi.Exists("D2.GLF"));
+}
+
+TEST_F(PlotJobTest, SecondJobLogsBelowTheFirst) {
+  AddDrawing("A.OFI", "A");
+  Run();
+  Run();
+  EXPECT_EQ(host.log, (std::vector<std::string>{Line("A", "　出図終了"), Line("A", "　出図終了")}));
+}
+
+TEST_F(PlotJobTest, WorkFileExistsOnlyDuringTheJob) {
+  AddDrawing("A.OFI", "A");
+  bool seen = false;
+  host.on_events = [&](FakeHost&) { seen = seen || start.Exists("Tovrin.wok"); };
+  Run();
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(start.Exists("Tovrin.wok"));
+}
+
+TEST_F(PlotJobTest, MissingFolderEndsTheJobInOrder) {
+  host.settings.OfiFile = ofi / "nowhere";
+  JobSummary s = Run();
+  EXPECT_TRUE(s.failed);
+  ASSERT_EQ(host.log.size(), 1u);
+  EXPECT_NE(host.log[0].find("nowhere"), std::string::npos);
+}
+
+TEST_F(PlotJobTest, MissingChosenDrawingDoesNotBlockTheOthers) {
+  host.settings.OfiFMen = "手動";
+  AddDrawing("B.OFI", "B");
+  host.chooser = [](std::string&) { return std::vector<std::string>{"A.OFI", "B.OFI"}; };
+  JobSummary s = Run();
+  EXPECT_EQ(s.stopped, 1);
+  EXPECT_EQ(s.finished, 1);
+  ASSERT_EQ(host.log.size(), 3u);
+  EXPECT_EQ(host.log[0], BlankHeaderText() + "　出図中止");
+  EXPECT_NE(host.log[1].find("A.OFI"), std::string::npos);
+  EXPECT_EQ(host.log[2], Line("B", "　出図終了"));
+}
+
+TEST_F(PlotJobTest, DeliveryToThePlotterSendsTheGlfThenDeletesIt) {
+  host.settings.OfiOut = "ﾌﾟﾛｯﾀ";
+  host.settings.OfiFEnd = "消去";
+  AddDrawing("A.OFI", "A", 3);
+  JobSummary s = Run();
+  EXPECT_TRUE(s.Clean());
+  EXPECT_EQ(host.printer, "Plotter1");  // filled from the default printer
+  ASSERT_EQ(spooler.documents.size(), 1u);
+  const auto& doc = spooler.documents[0];
+  EXPECT_EQ(doc.printer, "Plotter1");
+  EXPECT_EQ(doc.title, "Test");
+  EXPECT_EQ(doc.bytes, "\x1b%-1BBPINPUSP0PGRP2;\x1b" "E");
+  EXPECT_EQ(doc.calls, (std::vector<std::string>{"open", "start", "write", "end", "close"}));
+  EXPECT_FALSE(ofi.Exists("A.GLF"));
+  EXPECT_FALSE(ofi.Exists("A.OFI"));
+}
+
+TEST_F(PlotJobTest, FailedDeliveryKeepsBothFilesAndEndsTheJob) {
+  host.settings.OfiOut = "ﾌﾟﾛｯﾀ";
+  host.settings.OfiFEnd = "消去";
+  host.printer = "Nowhere";
+  AddDrawing("A.OFI", "A");
+  AddDrawing("B.OFI", "B");
+  JobSummary s = Run();
+  EXPECT_TRUE(s.failed);
+  EXPECT_EQ(s.finished, 0);
+  EXPECT_TRUE(ofi.Exists("A.GLF"));
+  EXPECT_TRUE(ofi.Exists("A.OFI"));
+  EXPECT_FALSE(ofi.Exists("B.GLF"));
+  ASSERT_EQ(host.log.size(), 2u);
+  EXPECT_EQ(host.log[0], Line("A", "　出図中止"));
+  EXPECT_NE(host.log[1].find("Nowhere"), std::string::npos);
+}
+
+TEST_F(PlotJobTest, GlfWriteFailureKeepsTheOfiAndEndsTheJob) {
+  host.settings.OfiFEnd = "消去";
+  AddDrawing("A.OFI", "A");
+  AddDrawing("B.OFI", "B");
+  // Every write to A.GLF fails as on a full disk.
+  std::filesystem::create_symlink("/dev/full", ofi / "A.GLF");
+  JobSummary s = Run();
+  EXPECT_TRUE(s.failed);
+  EXPECT_EQ(host.log[0], Line("A", "　出図中止"));
+  ASSERT_EQ(host.log.size(), 2u);  // the reason; B is not started
+  EXPECT_TRUE(ofi.Exists("A.OFI"));
+  EXPECT_FALSE(std::filesystem::is_symlink(ofi / "A.GLF"));
+  EXPECT_TRUE(ofi.Exists("B.OFI"));
+}
+
+TEST_F(PlotJobTest, ManualModeUsesTheChosenFiles) {
+  host.settings.OfiFMen = "手動";
+  AddDrawing("A.OFI", "A");
+  AddDrawing("B.OFI", "B");
+  host.chooser = [](std::string&) { return std::vector<std::string>{"B.OFI"}; };
+  Run();
+  EXPECT_EQ(host.log, std::vector<std::string>{Line("B", "　出図終了")});
+}
+
+TEST(HeaderText, GroupsArePaddedToFourCharacters) {
+  std::vector<uint8_t> bytes(128, 0);
+  const char* text = "AB\0\0\x83\x41\x83\x43" "12345678" "R1";
+  for (int i = 0; i < 18; ++i) bytes[108 + i] = static_cast<uint8_t>(text[i]);
+  // ア and イ are two bytes each but one character.
+  EXPECT_EQ(HeaderText(bytes), "AB  アイ  12345678,R1  ");
+  EXPECT_EQ(HeaderText(std::vector<uint8_t>(10, 0)), BlankHeaderText());
+}
+
+}  // namespace
+}  // namespace tovrin

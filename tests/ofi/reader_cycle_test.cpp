@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "geometry/encode_points.h"
+#include "ofi_builder.h"
+#include "translate.h"
+
+namespace tovrin {
+namespace {
+
+using test::OfiBuilder;
+using test::Translate;
+
+PlotSettings Settings() { return PlotSettings::Defaults("/tmp"); }
+
+TEST(ReaderCycle, EndMarkerAloneGivesPreambleAndTrailer) {
+  auto t = Translate(Settings(), OfiBuilder().End());
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\x1b" "E");
+  EXPECT_EQ(t.result.end, DrawingEnd::Finished);
+}
+
+TEST(ReaderCycle, MarkerDoesNotConsumeTheCommandAfterIt) {
+  // ESC '@' then ESC '!' V: the V runs, so the trailer asks for 3 copies.
+  OfiBuilder b;
+  b.Word(OfiBuilder::kEscAt).Copies(3).End();
+  auto t = Translate(Settings(), b);
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP2;\x1b" "E");
+}
+
+TEST(ReaderCycle, StrayEndWordAndUnknownWordsAreSkipped) {
+  OfiBuilder b;
+  b.Words({0x0045, 0x1234, 0xFFFF}).Sheet(0x0199, {0x0156}).Copies(2).End();
+  auto t = Translate(Settings(), b);
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+}
+
+TEST(ReaderCycle, UnknownCommandParametersAreReadAsTopLevelWords) {
+  // An unknown ESC '$' command whose "parameters" hold an ESC '!' V.
+  OfiBuilder b;
+  b.Draw(0x0299, {OfiBuilder::kEscBang, 0x0156, 4}).End();
+  auto t = Translate(Settings(), b);
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP3;\x1b" "E");
+}
+
+TEST(ReaderCycle, CopyCountRules) {
+  JobContext job(MakeSnapshot(Settings()));
+  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9), "PUSP0\x1b" "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(1).End()).glf.substr(9), "PUSP0\x1b" "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(3).End()).glf.substr(9), "PUSP0PGRP2;\x1b" "E");
+  // The count carries over to the next drawing of the job.
+  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9), "PUSP0PGRP2;\x1b" "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(0).End()).glf.substr(9), "PUSP0PGRP-1;\x1b" "E");
+}
+
+TEST(ReaderCycle, EndOfFileEndsTheDrawingNormally) {
+  // No end marker at all.
+  EXPECT_EQ(Translate(Settings(), OfiBuilder().Copies(2)).glf, "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  // A prefix, or ESC '@', as the very last word.
+  EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscDollar)).result.end,
+            DrawingEnd::Finished);
+  EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscAt)).result.end,
+            DrawingEnd::Finished);
+  // A command whose parameter is missing does not run: no copy count.
+  EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscBang).Word(0x0156)).glf,
+            "\x1b%-1BBPINPUSP0\x1b" "E");
+  // An odd trailing byte is not a word.
+  auto bytes = OfiBuilder().Copies(2).Bytes();
+  bytes.push_back(0x1B);
+  JobContext job(MakeSnapshot(Settings()));
+  GlfWriter out;
+  TranslateDrawing(job, bytes, out, [] { return true; });
+  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+}
+
+TEST(ReaderCycle, IncompleteCommandWritesNothingNotEvenItsPen) {
+  OfiBuilder b;
+  b.LineClass(0x12).Word(OfiBuilder::kEscDollar).Word(0x0153);  // S/1 without its word
+  auto t = Translate(Settings(), b);
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\x1b" "E");
+}
+
+TEST(ReaderCycle, AbortStopsBeforeTheNextWordAndStillWritesTheTrailer) {
+  JobContext job(MakeSnapshot(Settings()));
+  GlfWriter out;
+  auto bytes = OfiBuilder().Copies(2).Copies(5).End().Bytes();
+  int asked = 0;
+  // Allow the first top-level word only.
+  DrawingResult r = TranslateDrawing(job, bytes, out, [&] { return ++asked <= 1; });
+  EXPECT_EQ(r.end, DrawingEnd::Aborted);
+  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+}
+
+TEST(ReaderCycle, SheetLinesHaveNoLineBreaks) {
+  OfiBuilder b;
+  b.Scale(10).DashUnit(100).SheetRecord(29700, 21000, 29700, 21000).LineClass(2);
+  for (int i = 0; i < 200; ++i) b.Line(i * 37, i * 11, i * 53 + 5, i * 7 + 900);
+  b.End();
+  auto t = Translate(Settings(), b);
+  EXPECT_EQ(t.glf.find('\r'), std::string::npos);
+  EXPECT_EQ(t.glf.find('\n'), std::string::npos);
+}
+
+TEST(EncodePoints, DigitsAreRawBytes) {
+  GlfWriter out;
+  EncodePoints(out, {0, -1, 100, -100, 5000, 17});
+  EXPECT_EQ(out.Bytes(), std::string("\xBF\xC2G\xC2H\xC2O[\xC1\xE1"));
+}
+
+}  // namespace
+}  // namespace tovrin

@@ -1,0 +1,70 @@
+// A job host and a spooler that record what a job does.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "job/job_host.h"
+#include "platform/spooler.h"
+
+namespace tovrin::test {
+
+class FakeHost : public JobHost {
+ public:
+  explicit FakeHost(PlotSettings s) : settings(std::move(s)) {}
+
+  bool CaptureSettings(PlotSettings& out, std::string& error) override {
+    if (!capture_error.empty()) {
+      error = capture_error;
+      return false;
+    }
+    out = settings;
+    return true;
+  }
+  void AddLog(const std::string& line) override { log.push_back(line); }
+  void ReplaceLastLog(const std::string& line) override {
+    if (log.empty()) log.push_back(line); else log.back() = line;
+  }
+  void ProcessEvents() override {
+    ++events;
+    if (on_events) on_events(*this);
+  }
+  bool AbortRequested() override { return abort; }
+  std::optional<std::vector<std::string>> ChooseFiles(std::string& folder) override {
+    if (!chooser) return std::nullopt;
+    return chooser(folder);
+  }
+  std::string OutputPrinter() override { return printer; }
+  void SetOutputPrinter(const std::string& name) override { printer = name; }
+
+  PlotSettings settings;
+  std::string capture_error;
+  std::vector<std::string> log;
+  long events = 0;
+  bool abort = false;
+  std::string printer;
+  std::function<void(FakeHost&)> on_events;
+  std::function<std::optional<std::vector<std::string>>(std::string&)> chooser;
+};
+
+// Records every document; a printer named in `refuse` cannot be opened.
+class FakeSpooler : public Spooler {
+ public:
+  struct Document {
+    std::string printer, title, bytes;
+    std::vector<std::string> calls;  // the operations in the order made
+  };
+
+  std::string DefaultPrinter() override { return default_printer; }
+  std::vector<std::string> InstalledPrinters() override { return printers; }
+  std::unique_ptr<PrinterConnection> OpenPrinter(const std::string& name, std::string& error) override;
+
+  std::string default_printer = "Plotter1";
+  std::vector<std::string> printers{"Plotter1", "Plotter2"};
+  std::vector<Document> documents;
+};
+
+}  // namespace tovrin::test
