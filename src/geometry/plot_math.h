@@ -1,0 +1,48 @@
+// Point conversion, the three-point centre and the arc sweep, shared by the
+// line, arc, wide-line, area and text commands.
+#pragma once
+
+#include <cstdint>
+
+namespace tovrin {
+
+struct Translation;
+
+struct PlotPoint {
+  int64_t x = 0;
+  int64_t y = 0;
+};
+
+// floor(ofi_length * DrawingScale / 25): an OFI length in plotter units.
+// A result outside the signed 32-bit range, or not finite, rejects the
+// drawing (the value returned is then 0).
+int64_t ScaleFloor(Translation& tr, double ofi_length);
+
+// Absolute plotter point of the OFI point (X = first word, Y = second word):
+// x from Y - OriginY, y from X - OriginX, each floored; checked as above.
+PlotPoint ToPlotter(Translation& tr, double X, double Y);
+
+// Three OFI points of an arc: P1 start, P2 on the arc, P3 end.
+struct ArcPoints {
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0, x3 = 0, y3 = 0;
+};
+
+// Nudges coincident coordinates by 0.00001 until no rule fires, then finds
+// the centre (cx, cy). False when the points lie on one straight line.
+bool ArcCentre(ArcPoints& p, double& cx, double& cy);
+
+// Angle of the point (qx, qy) around the centre, in [0, 2pi], with the
+// exact quarter angles within 1 OFI unit of the axes.
+double AngleAround(double cx, double cy, double qx, double qy);
+
+struct ArcSweepResult {
+  double radius = 0;
+  double sweep = 0;  // radians, positive counter-clockwise on the plotter
+};
+
+// Radius and the signed sweep from P1 to P3 through the side nearest P2.
+ArcSweepResult ArcSweep(double cx, double cy, const ArcPoints& p);
+
+inline constexpr double kPi = 3.14159265358979;
+
+}  // namespace tovrin
