@@ -18,6 +18,13 @@ struct PlotPoint {
 // drawing (the value returned is then 0).
 int64_t ScaleFloor(Translation& tr, double ofi_length);
 
+// floor(value) with the same check, for values already in plotter units.
+int64_t FloorChecked(Translation& tr, double value);
+
+// True when the value is finite; otherwise rejects the drawing. For numbers
+// written as decimal text (centres, radii, angles).
+bool CheckFinite(Translation& tr, double value);
+
 // Absolute plotter point of the OFI point (X = first word, Y = second word):
 // x from Y - OriginY, y from X - OriginX, each floored; checked as above.
 PlotPoint ToPlotter(Translation& tr, double X, double Y);
@@ -27,8 +34,9 @@ struct ArcPoints {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0, x3 = 0, y3 = 0;
 };
 
-// Nudges coincident coordinates by 0.00001 until no rule fires, then finds
-// the centre (cx, cy). False when the points lie on one straight line.
+// Nudges coincident coordinates by 0.00001 until no rule fires (X1 when
+// X3 = X1, Y1 when Y3 = Y1, X2 when it equals X1 or X3, Y2 likewise), then
+// finds the centre (cx, cy). False when the points lie on one straight line.
 bool ArcCentre(ArcPoints& p, double& cx, double& cy);
 
 // Angle of the point (qx, qy) around the centre, in [0, 2pi], with the
@@ -40,7 +48,9 @@ struct ArcSweepResult {
   double sweep = 0;  // radians, positive counter-clockwise on the plotter
 };
 
-// Radius and the signed sweep from P1 to P3 through the side nearest P2.
+// Radius and the signed sweep from P1 to P3 through the side nearest P2:
+// the candidates D, D', -D, -D' in this order, the first whose midpoint is
+// no farther from P2 than any other wins.
 ArcSweepResult ArcSweep(double cx, double cy, const ArcPoints& p);
 
 inline constexpr double kPi = 3.14159265358979;
