@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcups2-dev cups-daemon cups-client
-  qt6-base-dev fonts-ipafont-gothic
+  qt6-base-dev qt6-svg-dev fonts-ipafont-gothic hp2xx
 )
 
 missing=()
