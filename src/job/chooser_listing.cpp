@@ -110,4 +110,19 @@ std::string ChosenFileName(const std::string& folder, const std::string& file_na
   return wanted;
 }
 
+std::string OpeningFolder(const std::string& folder, const std::string& start_folder) {
+  fs::path start(start_folder);
+  fs::path path = folder.empty() ? start : (start / fs::path(folder)).lexically_normal();
+  // A trailing "/" leaves an empty last element; drop it so the walk moves up.
+  if (!path.has_filename() && path.has_parent_path() && path != path.root_path())
+    path = path.parent_path();
+  for (int guard = 0; guard < 4096 && !path.empty(); ++guard) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return path.string();
+    if (!path.has_parent_path() || path.parent_path() == path) break;
+    path = path.parent_path();
+  }
+  return start_folder;
+}
+
 }  // namespace tovrin

@@ -29,4 +29,9 @@ std::vector<ChooserEntry> ListChooserDrawings(const std::string& folder);
 // file's real name, so the drawing picked is the drawing plotted.
 std::string ChosenFileName(const std::string& folder, const std::string& file_name);
 
+// The folder the chooser opens at: `folder` (taken relative to `start_folder`
+// when relative) or its nearest existing parent; `start_folder` when neither
+// exists.
+std::string OpeningFolder(const std::string& folder, const std::string& start_folder);
+
 }  // namespace tovrin

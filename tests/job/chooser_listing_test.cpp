@@ -124,5 +124,18 @@ TEST(ChooserListingTest, ChosenNameIsTheNamePartWithUpperCaseExtension) {
   EXPECT_EQ(ChosenFileName(dir.path(), "C.D.OFI"), "c.ofi");
 }
 
+TEST(ChooserListingTest, OpensAtTheNearestExistingFolder) {
+  TempFolder start, dir;
+  std::filesystem::create_directory(dir / "sub");
+  dir.WriteFile("A.OFI", "x");
+  EXPECT_EQ(OpeningFolder(dir / "sub", start.path()), dir / "sub");
+  EXPECT_EQ(OpeningFolder(dir / "sub/gone/deeper/", start.path()), dir / "sub");
+  EXPECT_EQ(OpeningFolder(dir / "A.OFI/x", start.path()), dir.path());
+  EXPECT_EQ(OpeningFolder("", start.path()), start.path());
+  std::filesystem::create_directory(start / "rel");
+  EXPECT_EQ(OpeningFolder("rel", start.path()), start / "rel");
+  EXPECT_EQ(OpeningFolder("nothing/here", start.path()), start.path());
+}
+
 }  // namespace
 }  // namespace tovrin
