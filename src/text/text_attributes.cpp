@@ -1,7 +1,25 @@
+#include "ofi/translation.h"
 #include "text/text_state.h"
 
 namespace tovrin {
+namespace {
 
-void FlushTextAttributes(Translation&) {}
+// A pending string equal to the one in force stays pending: it costs nothing
+// and keeps the rule "written only when new" in one place.
+void FlushOne(GlfWriter& out, std::string& pending, std::string& last) {
+  if (pending.empty() || pending == last) return;
+  out.Write(pending);
+  last = std::move(pending);
+  pending.clear();
+}
+
+}  // namespace
+
+void FlushTextAttributes(Translation& tr) {
+  TextState& t = tr.text();
+  FlushOne(tr.out, t.pending_di, t.last_di);
+  FlushOne(tr.out, t.pending_es, t.last_es);
+  FlushOne(tr.out, t.pending_sl, t.last_sl);
+}
 
 }  // namespace tovrin

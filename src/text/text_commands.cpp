@@ -1,17 +1,147 @@
 #include "text/text_commands.h"
 
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "geometry/plot_math.h"
+#include "geometry/stroke_state.h"
+#include "ofi/format_number.h"
 #include "ofi/translation.h"
+#include "text/glyphs.h"
 
 namespace tovrin {
+namespace {
 
-size_t SlantLength(const WordReader&) { return 1; }
+constexpr int kMaxSlant = 25000;  // 1/100 degree; larger words are skipped
+
+bool SlantFits(uint16_t word) { return std::abs(static_cast<int16_t>(word)) <= kMaxSlant; }
+
+int32_t Combine(uint16_t low, uint16_t high) {
+  return static_cast<int32_t>(static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16));
+}
+
+void SetSize(Translation& tr, int64_t width, int64_t height, double pitch) {
+  TextJobState& j = tr.job.text;
+  TextState& t = tr.text();
+  j.width = width;
+  j.height = height;
+  j.pitch = pitch;
+  if (pitch == t.last_pitch) return;
+  t.last_pitch = pitch;
+  if (width == 0 || pitch == 0) return;  // no cell to space against
+  std::string e = FormatNumber(ExtraSpace(width, pitch), "######0.0####");
+  tr.out.Write("ES", e);
+  t.pending_es = "ES" + e + ";";
+}
+
+// Start of either record: flush, read the start position, fix the advance.
+// Returns n, the words after the command word; below 3 there is no
+// character and the words are only consumed.
+size_t BeginRecord(Translation& tr) {
+  FlushPending(tr);
+  FlushTextAttributes(tr);  // also when no pen string was pending
+  const size_t n = tr.reader.Current() >> 8;
+  if (n < 3) {
+    for (size_t i = 0; i < n; ++i) tr.reader.ReadUnsigned();
+    return n;
+  }
+  TextState& t = tr.text();
+  t.x = tr.reader.ReadUnsigned();
+  t.y = tr.reader.ReadUnsigned();
+  t.dy = t.cos_d * tr.job.text.pitch;
+  t.dx = t.sin_d * tr.job.text.pitch;
+  return n;
+}
+
+void Step(TextState& t) {
+  t.x += t.dx;
+  t.y += t.dy;
+}
+
+}  // namespace
+
+double ExtraSpace(int64_t width, double pitch) {
+  const double cell = 1.5 * std::fabs(static_cast<double>(width));
+  const double r = pitch / cell;
+  return r < 1 ? 1 - cell / pitch : r - 1;
+}
+
+size_t SlantLength(const WordReader& reader) {
+  for (size_t k = 1; reader.Available(k); ++k)
+    if (SlantFits(reader.Peek(k))) return k;
+  return SIZE_MAX;
+}
+
 size_t TextRecordLength(const WordReader& reader) { return reader.Current() >> 8; }
 
-void RunSlant(Translation&) {}
-void RunDirection(Translation&) {}
-void RunSize(Translation&) {}
-void RunSizePitch(Translation&) {}
-void RunByteText(Translation&) {}
-void RunJisText(Translation&) {}
+void RunSlant(Translation& tr) {
+  uint16_t word = tr.reader.ReadWord();
+  while (!SlantFits(word)) {
+    if (!tr.reader.Available(1)) return;
+    word = tr.reader.ReadWord();
+  }
+  const double degrees = static_cast<int16_t>(word) / 100.0;
+  const double t = std::tan(degrees * kPi / 180);
+  tr.text().pending_sl = "SL" + FormatNumber(t, "#0.0##") + ";";
+}
+
+void RunDirection(Translation& tr) {
+  double v = tr.reader.ReadSigned();
+  if (v < 0) v += 65534;
+  const double d = (v / 100 + 90) * kPi / 180;
+  TextState& t = tr.text();
+  t.cos_d = std::cos(d);
+  t.sin_d = std::sin(d);
+  t.pending_di =
+      "DI" + FormatNumber(t.cos_d, "#0.0####") + "," + FormatNumber(t.sin_d, "#0.0####") + ";";
+}
+
+void RunSize(Translation& tr) {
+  const int64_t width = tr.reader.ReadSigned();
+  const int64_t height = tr.reader.ReadSigned();
+  const double pitch = tr.reader.ReadUnsigned();
+  SetSize(tr, width, height, pitch);
+}
+
+void RunSizePitch(Translation& tr) {
+  WordReader& r = tr.reader;
+  // Each value is a 32-bit pair, low word first.
+  const uint16_t w1 = r.ReadUnsigned(), w2 = r.ReadUnsigned();
+  const uint16_t h1 = r.ReadUnsigned(), h2 = r.ReadUnsigned();
+  const uint16_t p1 = r.ReadUnsigned(), p2 = r.ReadUnsigned();
+  double pitch = Combine(p1, p2);
+  if (pitch < 0) pitch += 4294967294.0;
+  SetSize(tr, Combine(w1, w2), Combine(h1, h2), pitch);
+}
+
+void RunByteText(Translation& tr) {
+  const size_t n = BeginRecord(tr);
+  if (n < 3) return;
+  TextState& t = tr.text();
+  for (size_t counter = 3;; ++counter) {
+    tr.reader.ReadWord();
+    const uint8_t c1 = tr.reader.Low(), c2 = tr.reader.High();
+    WriteByteCharacter(tr, c1);
+    // A space in the last high byte is padding: not drawn, not advanced over.
+    if (counter == n && c2 == 0x20) return;
+    Step(t);
+    WriteByteCharacter(tr, c2);
+    if (counter == n || !tr.rejection.empty()) return;
+    Step(t);
+  }
+}
+
+void RunJisText(Translation& tr) {
+  const size_t n = BeginRecord(tr);
+  if (n < 3) return;
+  TextState& t = tr.text();
+  for (size_t counter = 3;; ++counter) {
+    tr.reader.ReadWord();
+    WriteJisCharacter(tr, tr.reader.Low(), tr.reader.High());
+    if (counter == n || !tr.rejection.empty()) return;
+    Step(t);
+  }
+}
 
 }  // namespace tovrin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace tovrin {
 
@@ -22,5 +23,9 @@ void RunByteText(Translation& tr);        // K
 void RunJisText(Translation& tr);         // L
 void RunAnnotationLine(Translation& tr);  // N/4
 void RunPaletteColour(Translation& tr);   // C/1
+
+// Extra space between character cells for a width and pitch (both non-zero):
+// the pitch against the plotter's cell of 1.5 widths.
+double ExtraSpace(int64_t width, double pitch);
 
 }  // namespace tovrin
