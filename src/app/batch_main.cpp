@@ -1,6 +1,8 @@
 // tovrin-batch: runs plot jobs without a window.
 //
-//   tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]
+//   tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS] [--preview DIR]
+//
+// --preview writes NAME.png and NAME.svg of every finished drawing into DIR.
 //
 // Exit status: 0 every drawing finished (or nothing to plot), 1 a drawing was
 // stopped or the job could not run, 2 usage error.
@@ -25,6 +27,9 @@
 #ifdef TOVRIN_WITH_CUPS
 #include "platform/cups/cups_spooler.h"
 #endif
+#ifdef TOVRIN_WITH_PREVIEW
+#include "preview/glf_preview.h"
+#endif
 
 namespace {
 
@@ -36,11 +41,13 @@ struct Options {
   std::optional<std::string> config;
   std::vector<std::pair<std::string, std::string>> sets;
   std::optional<double> watch_seconds;
+  std::optional<std::string> preview_folder;
 };
 
 int Usage(const std::string& message) {
   std::cerr << "tovrin-batch: " << message << "\n"
-            << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]\n";
+            << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]"
+               " [--preview DIR]\n";
   return 2;
 }
 
@@ -70,6 +77,14 @@ std::string ParseOptions(int argc, char** argv, Options& opt) {
       if (!v || !tovrin::StartsWithNumber(*v) || tovrin::LeadingNumber(*v) < 0)
         return "--watch needs a number of seconds";
       opt.watch_seconds = tovrin::LeadingNumber(*v);
+    } else if (arg == "--preview") {
+#ifdef TOVRIN_WITH_PREVIEW
+      auto v = value("--preview");
+      if (!v || v->empty()) return "--preview needs a folder";
+      opt.preview_folder = *v;
+#else
+      return "this tovrin-batch was built without previews";
+#endif
     } else {
       return "unknown argument \"" + arg + "\"";
     }
@@ -113,6 +128,16 @@ int main(int argc, char** argv) {
   spooler = std::make_unique<tovrin::CupsSpooler>();
 #endif
   tovrin::PlotJob job(host, spooler.get(), start_folder);
+#ifdef TOVRIN_WITH_PREVIEW
+  if (opt.preview_folder) {
+    const std::string folder = *opt.preview_folder;
+    job.SetGlfObserver([folder](const std::string& name, const std::string& glf_path) {
+      std::string error;
+      if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, name.substr(0, name.find('.')), error))
+        std::cerr << "tovrin-batch: preview: " << error << "\n";
+    });
+  }
+#endif
   bool clean = true;
   for (;;) {
     tovrin::JobSummary summary = job.Run();

@@ -167,6 +167,7 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, const std::string& folder
 // Delivery, then the OFI: it goes only once its plot is safe.
 PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, const Drawing& d) {
   const PlotSettings& s = job.cfg.settings;
+  if (glf_observer_) glf_observer_(d.name, d.glf_path);
   std::string error;
   if (s.OfiOut == texts::kToPlotter && spooler_) {
     if (!DeliverGlf(*spooler_, host_.OutputPrinter(), d.glf_path, error)) {

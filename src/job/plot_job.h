@@ -1,6 +1,7 @@
 // One plot job: every waiting (or chosen) drawing to a GLF, delivered or kept.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ class PlotJob {
   // Runs the whole job (the window's MinP).
   JobSummary Run();
 
+  // Called with each finished drawing's OFI name and GLF path just before
+  // delivery, while the GLF still exists (previews keep a picture of it).
+  using GlfObserver = std::function<void(const std::string& name, const std::string& glf_path)>;
+  void SetGlfObserver(GlfObserver observer) { glf_observer_ = std::move(observer); }
+
  private:
   struct Drawing;
   enum class Outcome { Next, StopJob };
@@ -40,6 +46,7 @@ class PlotJob {
   Spooler* spooler_;
   std::string start_folder_;
   JobSummary summary_;
+  GlfObserver glf_observer_;
 };
 
 // The GLF name of a drawing: its name up to the first "." and ".GLF".

@@ -1,0 +1,57 @@
+// Draws a parsed GLF with QPainter: onto any paint device, a QImage or SVG.
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <QTransform>
+
+#include "preview/plot_picture.h"
+
+class QPainter;
+
+namespace tovrin::preview {
+
+// Which way up the sheet is shown.
+enum class Frame {
+  // As the drawing was made: its text reads left to right. The plotter's x
+  // axis points down the page and its y axis to the right; the rotation is
+  // not applied (it only says how the sheet is fed).
+  Upright,
+  // HP-GL/2's own view, as another interpreter shows it: plotter x to the
+  // right, y up, the RO rotation applied.
+  Plotter,
+};
+
+struct RenderOptions {
+  Frame frame = Frame::Upright;
+  bool draw_paper = true;          // the sheet from IP (and PS) as a white page
+  QColor background = QColor(0xC8, 0xC8, 0xC8);
+  double margin_px = 8;
+  double min_pen_px = 1.0;         // thinner pens are drawn one pixel wide
+  double min_text_px = 2.5;        // smaller labels become shaded boxes
+  bool antialias = true;
+};
+
+// Makes sure a QGuiApplication exists (fonts need one); without a display it
+// runs on the offscreen platform. Call from the main thread.
+void EnsureGuiApplication();
+
+// The map from plotter units to `target`, fitting the sheet and the ink.
+QTransform ViewTransform(const PlotPicture& picture, const QRectF& target,
+                         const RenderOptions& options);
+
+// Paints onto `painter` with the given plotter-to-device map.
+void Paint(QPainter& painter, const PlotPicture& picture, const QTransform& view,
+           const RenderOptions& options);
+
+// The whole sheet fitted into an image of `size`.
+QImage RenderImage(const PlotPicture& picture, QSize size, const RenderOptions& options = {});
+
+// The whole sheet as SVG, `width_px` wide (the height follows the sheet).
+QByteArray RenderSvg(const PlotPicture& picture, int width_px, const RenderOptions& options = {});
+
+}  // namespace tovrin::preview
