@@ -63,6 +63,76 @@ class OfiBuilder {
   OfiBuilder& Arc(int x1, int y1, int x2, int y2, int x3, int y3) {
     return Draw(0x0641, {x1, y1, x2, y2, x3, y3});
   }
+  // Text: slant and direction in 1/100 degree; sizes and pitch in OFI units.
+  OfiBuilder& Slant(int v) { return Draw(0x0149, {v}); }
+  OfiBuilder& Direction(int v) { return Draw(0x014A, {v}); }
+  OfiBuilder& Size(int w, int h, int pitch) { return Draw(0x0348, {w, h, pitch}); }
+  // The long form: each value as two words, low first.
+  OfiBuilder& SizePitch(int32_t w, int32_t h, int32_t pitch) {
+    Word(kEscDollar).Word(0x0648);
+    for (int32_t v : {w, h, pitch}) Count(static_cast<uint32_t>(v));
+    return *this;
+  }
+  // Single-byte codes (code page 932 bytes), two per word, low byte first;
+  // an odd count is padded with a space.
+  OfiBuilder& ByteText(int x, int y, std::string_view bytes) {
+    size_t n = (bytes.size() + 1) / 2 + 2;
+    Word(kEscDollar).Word(static_cast<uint16_t>(n << 8 | 0x4B)).Words({x, y});
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+      uint8_t lo = static_cast<uint8_t>(bytes[i]);
+      uint8_t hi = i + 1 < bytes.size() ? static_cast<uint8_t>(bytes[i + 1]) : 0x20;
+      Word(static_cast<uint16_t>(lo | hi << 8));
+    }
+    return *this;
+  }
+  // One {row, cell} per character; row 0 carries a single-byte code.
+  struct RowCell {
+    int row, cell;
+  };
+  OfiBuilder& JisText(int x, int y, std::initializer_list<RowCell> chars) {
+    Word(kEscDollar).Word(static_cast<uint16_t>((chars.size() + 2) << 8 | 0x4C)).Words({x, y});
+    for (RowCell c : chars) Word(static_cast<uint16_t>(c.row | c.cell << 8));
+    return *this;
+  }
+  // Row and cell of a 7-bit JIS code (0x3F5E).
+  static constexpr RowCell Jis(int code) { return {(code >> 8) - 0x20, (code & 0xFF) - 0x20}; }
+  OfiBuilder& AnnotationLine(int x1, int y1, int x2, int y2) {
+    return Draw(0x044E, {x1, y1, x2, y2});
+  }
+  OfiBuilder& Palette(int number) { return Draw(0x0143, {number}); }
+
+  // Wide patterned polyline: `start` element T, pattern lengths and `used` (c)
+  // in thousandths of an OFI unit, width W, points as x, y pairs.
+  OfiBuilder& WidePolyline(int start, std::initializer_list<uint32_t> pattern, uint32_t used,
+                           int width, std::initializer_list<int> xy) {
+    Word(kEscDollar).Word(0xFF42);
+    Count(5 + 2 * pattern.size() + xy.size());
+    Word(static_cast<uint16_t>(start)).Word(static_cast<uint16_t>(pattern.size()));
+    for (uint32_t p : pattern) Count(p);
+    Count(used).Word(static_cast<uint16_t>(width));
+    return Words(xy);
+  }
+  // Wide patterned arc or ring: pattern and `used` in millionths of a radian;
+  // P1 = P3 makes a full ring.
+  OfiBuilder& WideArc(int start, std::initializer_list<uint32_t> pattern, uint32_t used, int width,
+                      int x1, int y1, int x2, int y2, int x3, int y3) {
+    Word(kEscDollar).Word(0x0045);
+    Word(static_cast<uint16_t>(start)).Word(static_cast<uint16_t>(pattern.size()));
+    for (uint32_t p : pattern) Count(p);
+    Count(used).Word(static_cast<uint16_t>(width));
+    return Words({x1, y1, x2, y2, x3, y3});
+  }
+  // Filled area: first point, then element words, e.g. {kAreaLine, x, y,
+  // kAreaArc, xm, ym, xe, ye, kAreaLoop, x, y, kAreaLine, ...}.
+  static constexpr int kAreaLine = 0x86;
+  static constexpr int kAreaLoop = 0xC1;
+  static constexpr int kAreaArc = 0x85;  // any other code is an arc piece
+  OfiBuilder& Area(int x, int y, std::initializer_list<int> elements, int kind = 0) {
+    Word(kEscDollar).Word(0xFF50);
+    Count(3 + elements.size());
+    Words({kind, x, y});
+    return Words(elements);
+  }
   // N as two words, low first.
   OfiBuilder& Count(size_t n) {
     Word(static_cast<uint16_t>(n & 0xFFFF));
