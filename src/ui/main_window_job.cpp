@@ -1,0 +1,113 @@
+// Form1 as the plot job's host, its timers, and closing.
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+
+#include "job/plot_job.h"
+#include "ui/main_window.h"
+#include "ui/ui_texts.h"
+#include "ui/widgets.h"
+
+namespace tovrin {
+
+namespace {
+
+// The job calls ProcessEvents before every word; pumping the event loop that
+// often would cost more than the translation.
+constexpr qint64 kPumpEveryMs = 15;
+// The log is never cleared; a poller running for months keeps the newest lines.
+constexpr int kMaxLogLines = 10000;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+void Form1::RunJob() {
+  if (job_running_ || closed_) return;
+  job_running_ = true;
+  abort_requested_ = false;
+  create_button_->setEnabled(false);
+  PlotJob(*this, options_.spooler, options_.start_folder).Run();
+  job_running_ = false;
+  if (closed_) return;  // closed meanwhile: the window is not touched again
+  if (mode_.interval_ms == 0) create_button_->setText(Q(ui_texts::kFinished));
+  create_button_->setEnabled(true);
+}
+
+void Form1::AddLog(const std::string& line) {
+  if (closed_) return;
+  log_->addItem(Q(line));
+  while (log_->count() > kMaxLogLines) delete log_->takeItem(0);
+  log_->setCurrentRow(log_->count() - 1);
+}
+
+void Form1::ReplaceLastLog(const std::string& line) {
+  if (closed_) return;
+  if (log_->count() == 0) {
+    AddLog(line);
+    return;
+  }
+  log_->item(log_->count() - 1)->setText(Q(line));
+  log_->setCurrentRow(log_->count() - 1);
+}
+
+void Form1::ProcessEvents() {
+  if (closed_) return;
+  if (pump_clock_.isValid() && pump_clock_.elapsed() < kPumpEveryMs) return;
+  QCoreApplication::processEvents();
+  pump_clock_.start();
+}
+
+std::optional<std::vector<std::string>> Form1::ChooseFiles(std::string& ofi_folder) {
+  return options_.choose_files(this, ofi_folder, options_.start_folder, file_chooser_pos_);
+}
+
+std::string Form1::OutputPrinter() { return FieldText("Text30"); }
+
+void Form1::SetOutputPrinter(const std::string& name) {
+  if (!closed_) SetFieldText("Text30", name);
+}
+
+void Form1::ShowOfiFolder(const std::string& folder) {
+  if (!closed_) SetFieldText("Text1", folder);
+}
+
+void Form1::OnAbort() {
+  abort_requested_ = true;
+  close_timer_->start(400);
+}
+
+// A tick never starts a second job: it waits for the next interval.
+void Form1::OnRepeatTick() {
+  if (closed_ || close_timer_->isActive()) return;
+  if (!job_running_) RunJob();
+  if (!closed_ && mode_.interval_ms > 0) repeat_timer_->start(mode_.interval_ms);
+}
+
+void Form1::OnSingleRunTick() {
+  if (closed_ || close_timer_->isActive()) return;
+  if (job_running_) {  // a "作成" job is still running: run once it is over
+    single_run_timer_->start(kSingleRunDelayMs);
+    return;
+  }
+  RunJob();
+  close();
+}
+
+// Every close saves the settings, at once, even in the middle of a job; the
+// job then stops at its next check and leaves the window alone.
+void Form1::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    abort_requested_ = true;
+    repeat_timer_->stop();
+    single_run_timer_->stop();
+    close_timer_->stop();
+    SaveSettings();
+  }
+  event->accept();
+}
+
+}  // namespace tovrin

@@ -1,0 +1,12 @@
+// Window tests: GoogleTest inside a QApplication on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  return RUN_ALL_TESTS();
+}
