@@ -44,6 +44,14 @@ TEST_F(TextTest, NewWidthBetweenRecordsWritesANewSize) {
                          kEtx);
 }
 
+TEST_F(TextTest, MixedRecordSwitchesFamilyAtEveryChange) {
+  // A, 図, B: the single-byte size comes back after the kanji, but the class
+  // is still the alphanumeric one.
+  EXPECT_EQ(Body(Jis({{0, 'A'}, OfiBuilder::Jis(0x3F5E), {0, 'B'}})),
+            kSize + "SD1,4,6,-3;" + Pe(20, 10) + "LBA" + kEtx + kKanji + Pe(20, 10) + "LB?^" +
+                kEnd2 + kSize + Pe(20, 10) + "LBB" + kEtx);
+}
+
 TEST_F(TextTest, HalfWidthKatakanaUsesTheKanaFont) {
   EXPECT_EQ(Body(Bytes("\xB1")), kSize + "SD1,43,6,1;" + Pe(20, 10) + "LB\x31" + kEtx);
 }
