@@ -130,6 +130,10 @@ void FileChooser::BuildControls() {
   connect(choose_, &QPushButton::clicked, this, [this] { Accept(); });
   connect(cancel_, &QPushButton::clicked, this, [this] { reject(); });
   connect(drives_, &QComboBox::currentIndexChanged, this, [this](int i) { OnDriveChanged(i); });
+  // The tree fills in the background: keep the shown folder in view as it grows.
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
+    if (tree_->currentIndex().isValid()) tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (!moving_tree_ && current.isValid())
@@ -161,7 +165,8 @@ void FileChooser::SelectInTree(const QString& folder) {
   moving_tree_ = true;
   for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) tree_->expand(up);
   tree_->setCurrentIndex(index);
-  tree_->scrollTo(index);
+  tree_->expand(index);  // its subfolders are where the user goes next
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
   moving_tree_ = false;
 }
 
