@@ -1,8 +1,71 @@
+#include <cmath>
+
+#include "geometry/encode_points.h"
 #include "geometry/geometry_commands.h"
+#include "geometry/plot_math.h"
+#include "geometry/stroke_state.h"
+#include "ofi/format_number.h"
 #include "ofi/translation.h"
 
 namespace tovrin {
+namespace {
 
-void RunArc(Translation&) {}
+ArcPoints ReadArcPoints(WordReader& reader) {
+  ArcPoints p;
+  p.x1 = reader.ReadUnsigned();
+  p.y1 = reader.ReadUnsigned();
+  p.x2 = reader.ReadUnsigned();
+  p.y2 = reader.ReadUnsigned();
+  p.x3 = reader.ReadUnsigned();
+  p.y3 = reader.ReadUnsigned();
+  return p;
+}
+
+// P1 and P2 are the ends of a diameter. The radius ends the command without
+// a ";": the next mnemonic terminates it.
+void DrawCircle(Translation& tr, const ArcPoints& p) {
+  const double cx = (p.x1 - p.x2) / 2 + p.x2;
+  const double cy = (p.y1 - p.y2) / 2 + p.y2;
+  const double r = std::sqrt((p.x1 - p.x2) * (p.x1 - p.x2) + (p.y1 - p.y2) * (p.y1 - p.y2)) / 2;
+  const PlotPoint centre = ToPlotter(tr, cx, cy);
+  const double radius = r * tr.sheet().DrawingScale / 25;
+  if (!CheckFinite(tr, radius) || !tr.rejection.empty()) return;
+  tr.out.Write("PE<=");
+  EncodePoints(tr.out, {centre.x, centre.y});
+  tr.out.Write(";CI", FormatNumber(radius, "########"));
+}
+
+void DrawArc(Translation& tr, ArcPoints p) {
+  double cx = 0, cy = 0;
+  if (!ArcCentre(p, cx, cy)) return;  // collinear: nothing to draw
+  const ArcSweepResult arc = ArcSweep(cx, cy, p);
+  const double degrees = arc.sweep / kPi * 180;
+  const SheetContext& s = tr.sheet();
+  const double centre_x = (cy - s.OriginY) * s.DrawingScale / 25;
+  const double centre_y = (cx - s.OriginX) * s.DrawingScale / 25;
+  const PlotPoint start = ToPlotter(tr, p.x1, p.y1);
+  if (!CheckFinite(tr, centre_x) || !CheckFinite(tr, centre_y) || !CheckFinite(tr, degrees) ||
+      !tr.rejection.empty())
+    return;
+  tr.out.Write("PE<=");
+  EncodePoints(tr.out, {start.x, start.y});
+  tr.out.Write(";PDAA", FormatNumber(centre_x, "########"), ",", FormatNumber(centre_y, "########"),
+               ",", FormatNumber(degrees, "###.0####"));
+}
+
+}  // namespace
+
+// Arcs and circles always use the normal dash pattern.
+void RunArc(Translation& tr) {
+  FlushPending(tr);
+  RestorePattern(tr);
+  EnterStrokeMode(tr);
+  const ArcPoints p = ReadArcPoints(tr.reader);
+  if (p.x1 == p.x3 && p.y1 == p.y3) {
+    DrawCircle(tr, p);
+  } else {
+    DrawArc(tr, p);
+  }
+}
 
 }  // namespace tovrin

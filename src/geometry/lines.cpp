@@ -1,10 +1,155 @@
+#include <cmath>
+#include <cstdint>
+
+#include "geometry/encode_points.h"
 #include "geometry/geometry_commands.h"
+#include "geometry/plot_math.h"
+#include "geometry/stroke_state.h"
+#include "ofi/format_number.h"
 #include "ofi/translation.h"
 
 namespace tovrin {
+namespace {
 
-size_t PolylineLength(const WordReader&) { return 0; }
-void RunLine(Translation&) {}
-void RunPolyline(Translation&) {}
+struct OfiPoint {
+  double x = 0, y = 0;
+};
+
+OfiPoint ReadPoint(WordReader& reader) {
+  OfiPoint p;
+  p.x = reader.ReadUnsigned();
+  p.y = reader.ReadUnsigned();
+  return p;
+}
+
+// Shortened pattern for a dashed line of length `length`; empty when the
+// line type has none.
+std::string ShortPattern(const std::string& line_type, double length, double scale, double diag) {
+  double pattern;
+  const char* type;
+  if (line_type == "LT2;") {
+    pattern = length * 2 / 3 * scale / diag * 100 / 1000;
+    type = "LT2,";
+  } else if (line_type == "LT5;") {
+    pattern = length / 1.7 * scale / diag * 100 / 1000;
+    type = "LT5,";
+  } else if (line_type == "LT6;") {
+    pattern = length / 1.7 * scale / diag * 100 / 1000;
+    type = "LT6,";
+  } else {
+    return {};
+  }
+  return type + FormatNumber(pattern, "##0.0####") + ";";
+}
+
+// Dash pattern for a single segment of length L: a dashed line too short for
+// the normal pattern gets one scaled to its own length, so it still shows
+// dashes. A run of similar short segments keeps one shortened pattern.
+void ChoosePattern(Translation& tr, double length) {
+  StrokeState& st = tr.stroke();
+  const SheetContext& s = tr.sheet();
+  if (length > 11 * s.DashUnit || st.line_type == "LT;" ||
+      (length > 1.5 * s.DashUnit && st.line_type == "LT2;")) {
+    RestorePattern(tr);
+    return;
+  }
+  if (st.adapted && (length * s.DrawingScale < 3000 ||
+                     std::fabs(length - st.adapted_length) * s.DrawingScale < 2000))
+    return;
+  // Before the job's first sheet set-up there is no paper to scale against.
+  const double diag = std::sqrt(static_cast<double>(s.SheetWidth) * s.SheetWidth +
+                                static_cast<double>(s.SheetHeight) * s.SheetHeight);
+  if (diag == 0) {
+    RestorePattern(tr);
+    return;
+  }
+  st.adapted = true;
+  st.adapted_length = length;
+  std::string pattern = ShortPattern(st.line_type, length, s.DrawingScale, diag);
+  if (pattern.empty()) {
+    RestorePattern(tr);
+    return;
+  }
+  // Written at once, so nothing is left pending for a later flush.
+  st.pending.clear();
+  if (pattern == st.last_written) return;
+  tr.out.Write(pattern);
+  st.last_written = std::move(pattern);
+}
+
+// One segment from `start`, the end point read from the stream.
+void DrawSegment(Translation& tr, OfiPoint start) {
+  const OfiPoint end = ReadPoint(tr.reader);
+  const double length = std::sqrt((start.x - end.x) * (start.x - end.x) + (start.y - end.y) * (start.y - end.y));
+  ChoosePattern(tr, length);
+  const PlotPoint from = ToPlotter(tr, start.x, start.y);
+  const int64_t dx = ScaleFloor(tr, end.y - start.y);
+  const int64_t dy = ScaleFloor(tr, end.x - start.x);
+  if (!tr.rejection.empty()) return;
+  tr.out.Write("PE<=");
+  EncodePoints(tr.out, {from.x, from.y, dx, dy});
+  tr.out.Write(";");
+}
+
+// Points after the first as pen-down relative moves. The running position
+// advances by the moves written, so rounding never accumulates.
+void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
+  RestorePattern(tr);
+  const double scale = tr.sheet().DrawingScale;
+  const PlotPoint from = ToPlotter(tr, first.x, first.y);
+  if (!tr.rejection.empty()) return;
+  tr.out.Write("PE<=");
+  EncodePoints(tr.out, {from.x, from.y});
+  double px = first.y * scale / 25;
+  double py = first.x * scale / 25;
+  for (size_t i = 1; i < points; ++i) {
+    const OfiPoint q = ReadPoint(tr.reader);
+    const int64_t dx = FloorChecked(tr, q.y * scale / 25 - px);
+    const int64_t dy = FloorChecked(tr, q.x * scale / 25 - py);
+    if (!tr.rejection.empty()) return;
+    EncodePoints(tr.out, {dx, dy});
+    px += static_cast<double>(dx);
+    py += static_cast<double>(dy);
+  }
+  tr.out.Write(";");
+}
+
+uint64_t PolylineWordCount(const WordReader& reader, size_t count_offset) {
+  return reader.Peek(count_offset) + (static_cast<uint64_t>(reader.Peek(count_offset + 1)) << 16);
+}
+
+}  // namespace
+
+// Two count words, then N words of points.
+size_t PolylineLength(const WordReader& reader) {
+  if (!reader.Available(2)) return SIZE_MAX;
+  return static_cast<size_t>(2 + PolylineWordCount(reader, 1));
+}
+
+void RunLine(Translation& tr) {
+  FlushPending(tr);
+  EnterStrokeMode(tr);
+  DrawSegment(tr, ReadPoint(tr.reader));
+}
+
+// A record of N words draws floor(N / 2) points; a lone last word, or a
+// record too short for a line, is skipped. Two points are a single line.
+void RunPolyline(Translation& tr) {
+  FlushPending(tr);
+  EnterStrokeMode(tr);
+  const uint64_t n = PolylineWordCount(tr.reader, 1);
+  tr.reader.Advance();
+  tr.reader.Advance();
+  const size_t last_word = tr.reader.WordPosition() + static_cast<size_t>(n);
+  if (n >= 4) {
+    const OfiPoint first = ReadPoint(tr.reader);
+    if (n < 6) {
+      DrawSegment(tr, first);
+    } else {
+      DrawPolyline(tr, first, static_cast<size_t>(n / 2));
+    }
+  }
+  tr.reader.SetWordPosition(last_word);
+}
 
 }  // namespace tovrin
