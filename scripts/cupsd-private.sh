@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# A private CUPS scheduler for the tests, never the system's one.
+#
+#   cupsd-private.sh start DIR   start cupsd with config, state, spool, logs and
+#                                its Unix socket under DIR; add two raw queues
+#                                and write DIR/env (CUPS_SERVER and the names the
+#                                tests read) for the caller to source
+#   cupsd-private.sh stop DIR    stop it (SIGTERM, then SIGKILL after 10 s)
+#
+# The plotter queue sends to socket://127.0.0.1:PORT, where the tests listen.
+# It must run as root: cupsd drops to user lp for its backends.
+set -euo pipefail
+
+queue=TovrinPlotter
+spare=TovrinSpare
+
+usage() {
+  echo "usage: $0 start|stop DIR" >&2
+  exit 2
+}
+
+# A TCP port nothing listens on (local ports in /proc/net/tcp are hex).
+free_port() {
+  local port hex
+  for _ in $(seq 1 50); do
+    port=$((20000 + RANDOM % 40000))
+    hex=$(printf ':%04X ' "$port")
+    if ! grep -qs "$hex" /proc/net/tcp /proc/net/tcp6; then
+      echo "$port"
+      return 0
+    fi
+  done
+  echo "no free port found" >&2
+  return 1
+}
+
+# The socket backend: copies the job to host:port of its device URI. Our
+# own, so the tests need no printer drivers installed.
+write_backend() {
+  cat >"$1" <<'EOF'
+#!/bin/bash
+if [ $# -eq 0 ]; then
+  echo 'network socket "Unknown" "Raw socket"'
+  exit 0
+fi
+uri=${DEVICE_URI#socket://}
+uri=${uri%%/*}
+uri=${uri%%\?*}
+host=${uri%:*}
+port=${uri##*:}
+exec 3<>"/dev/tcp/$host/$port" || { echo "ERROR: cannot connect to $host:$port" >&2; exit 1; }
+if [ -n "${6:-}" ]; then cat -- "$6" >&3; else cat >&3; fi || exit 1
+exec 3>&-
+exit 0
+EOF
+  chmod 0755 "$1"
+}
+
+# cupsd looks for backends, filters and helpers under ServerBin.
+make_server_bin() {
+  local bin=$1
+  mkdir -p "$bin/backend"
+  chmod 0755 "$bin" "$bin/backend"
+  for entry in /usr/lib/cups/*; do
+    [ "$(basename "$entry")" = backend ] || ln -sfn "$entry" "$bin/$(basename "$entry")"
+  done
+  write_backend "$bin/backend/socket"
+}
+
+write_config() {
+  local dir=$1
+  cat >"$dir/conf/cups-files.conf" <<EOF
+User lp
+Group lp
+SystemGroup root
+ServerRoot $dir/conf
+ServerBin $dir/bin
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+StateDir $dir/state
+CacheDir $dir/cache
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+FileDevice No
+Sandboxing relaxed
+EOF
+  cat >"$dir/conf/cupsd.conf" <<EOF
+LogLevel debug
+Listen $dir/cups.sock
+Browsing Off
+BrowseLocalProtocols none
+WebInterface No
+DefaultAuthType None
+PreserveJobHistory Yes
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+}
+
+# Waits up to `seconds` for `command` to succeed.
+wait_for() {
+  local seconds=$1
+  shift
+  for _ in $(seq 1 $((seconds * 10))); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+scheduler_running() {
+  lpstat -r 2>/dev/null | grep -q '^scheduler is running'
+}
+
+start() {
+  local dir=$1
+  [ "$(id -u)" -eq 0 ] || { echo "$0: must run as root" >&2; exit 1; }
+  command -v cupsd >/dev/null && command -v lpadmin >/dev/null ||
+    { echo "$0: cupsd and lpadmin are needed (cups-daemon, cups-client)" >&2; exit 1; }
+  stop "$dir"
+  # Only what an earlier start left, never the folder itself.
+  rm -rf "$dir"/{conf,spool,state,cache,log,bin,cups.sock}
+  mkdir -p "$dir"/{conf,spool/tmp,state,cache,log}
+  dir=$(cd "$dir" && pwd)
+  chmod 0755 "$dir" "$dir/conf" "$dir/log"
+  chgrp lp "$dir/spool" "$dir/spool/tmp" "$dir/cache" "$dir/state"
+  chmod 0710 "$dir/spool"
+  chmod 1770 "$dir/spool/tmp"
+  chmod 0770 "$dir/cache"
+  chmod 0755 "$dir/state"
+  make_server_bin "$dir/bin"
+  write_config "$dir"
+
+  cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" \
+    </dev/null >"$dir/log/cupsd.out" 2>&1 &
+  echo $! >"$dir/cupsd.pid"
+
+  export CUPS_SERVER=$dir/cups.sock
+  unset LPDEST PRINTER
+  if ! wait_for 15 scheduler_running; then
+    echo "$0: cupsd did not start; see $dir/log" >&2
+    tail -n 20 "$dir/log/cupsd.out" "$dir/log/error_log" >&2 2>/dev/null || true
+    stop "$dir"
+    exit 1
+  fi
+  local port
+  port=$(free_port)
+  trap 'stop "$dir"' ERR
+  lpadmin -p "$queue" -E -v "socket://127.0.0.1:$port" -o printer-error-policy=abort-job
+  lpadmin -p "$spare" -E -v "socket://127.0.0.1:9" -o printer-error-policy=abort-job
+  lpadmin -d "$queue"
+  trap - ERR
+  cat >"$dir/env" <<EOF
+export CUPS_SERVER='$dir/cups.sock'
+export TOVRIN_CUPS_QUEUE='$queue'
+export TOVRIN_CUPS_SPARE_QUEUE='$spare'
+export TOVRIN_CUPS_PORT='$port'
+export TOVRIN_CUPS_LOCK='$dir/tests.lock'
+EOF
+  echo "private cupsd running on $dir/cups.sock, $queue -> 127.0.0.1:$port"
+}
+
+stop() {
+  local dir=$1 pid
+  [ -f "$dir/cupsd.pid" ] || return 0
+  pid=$(cat "$dir/cupsd.pid")
+  # The recorded process, unless its number has gone to another program.
+  if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = cupsd ]; then
+    kill -TERM "$pid" 2>/dev/null || true
+    wait_for 10 bash -c "! kill -0 $pid" || kill -KILL "$pid" 2>/dev/null || true
+  fi
+  rm -f "$dir/cupsd.pid" "$dir/env"
+}
+
+[ $# -eq 2 ] || usage
+case $1 in
+  start) start "$2" ;;
+  stop) stop "$2" ;;
+  *) usage ;;
+esac
