@@ -476,7 +476,9 @@ class Parser {
       if (loop.size() < 2) continue;
       CloseRun();
       for (size_t i = 0; i + 1 < loop.size(); ++i) Segment(loop[i], loop[i + 1]);
-      if (loop.size() > 2) Segment(loop.back(), loop.front());
+      const Point& a = loop.back();
+      const Point& b = loop.front();
+      if (loop.size() > 2 && (a.x != b.x || a.y != b.y)) Segment(a, b);
     }
     CloseRun();
   }
