@@ -14,7 +14,9 @@ cp "$root"/examples/*.OFI "$run"/
 cd "$run"
 echo "== job log"
 status=0
-"$build/tovrin-batch" --set 'OfiOut=ﾌｧｲﾙ' --set 'OfiFMen=自動' || status=$?
+"$build/tovrin-batch" --set 'OfiOut=ﾌｧｲﾙ' --set 'OfiFMen=自動' --preview "$run/preview" || status=$?
 echo "== GLF files in $run"
 ls -l "$run"/*.GLF 2>/dev/null || echo "(none)"
+echo "== pictures of the plots in $run/preview"
+ls "$run"/preview/*.png 2>/dev/null || echo "(none)"
 exit $status
