@@ -222,21 +222,6 @@ TEST_F(FileChooserTest, ManualJobPlotsTheChosenDrawings) {
   EXPECT_FALSE(dir.Exists("E.GLF"));
 }
 
-TEST_F(FileChooserTest, ManualJobWithNothingChosenReportsNoDrawings) {
-  SaveDrawing(dir, "A.OFI", "FIRST");
-  PlotSettings s = PlotSettings::Defaults(start.path());
-  s.OfiFile = dir.path();
-  s.OfiFMen = "手動";
-  FakeHost host(s);
-  host.chooser = [&](std::string& folder) -> std::optional<std::vector<std::string>> {
-    WhenShown<FileChooser>([](FileChooser& c) { Click(&c, "Command1"); });
-    return ChooseDrawingFiles(nullptr, folder, start.path(), position);
-  };
-  PlotJob(host, nullptr, start.path()).Run();
-  EXPECT_EQ(host.log, std::vector<std::string>{"図面が無いか、サイズが0です"});
-  EXPECT_TRUE(dir.Exists("A.OFI"));
-}
-
 class PrinterChooserTest : public ::testing::Test {
  protected:
   FakeSpooler spooler;
