@@ -31,6 +31,9 @@ struct MainWindowOptions {
   std::string start_folder;  // current folder at start: Tovrin.sys, work file, default OFI folder
   std::string command_line;  // the argument text as a whole
   Spooler* spooler = nullptr;  // null: no printing, the printer chooser lists nothing
+  // A job lets the window handle its events at most this often; 0: at every
+  // call (tests that act in the middle of a drawing).
+  int pump_interval_ms = 15;
 
   // The dialogs, replaceable so the window can be driven without them.
   std::function<std::vector<std::string>(QWidget*, std::string&, const std::string&,
@@ -140,6 +143,7 @@ class Form1 : public QWidget, public JobHost {
   std::array<std::string, 4> saved_levels_;  // "文字太さ　レベル" toggle, empty at start
 
   QElapsedTimer pump_clock_;
+  unsigned pump_calls_ = 0;
   bool job_running_ = false;
   bool abort_requested_ = false;
   bool closed_ = false;

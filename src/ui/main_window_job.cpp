@@ -15,8 +15,9 @@ namespace tovrin {
 namespace {
 
 // The job calls ProcessEvents before every word; pumping the event loop that
-// often would cost more than the translation.
-constexpr qint64 kPumpEveryMs = 15;
+// often would cost more than the translation, and even reading the clock
+// costs about as much as a word, so it is read every few calls only.
+constexpr unsigned kCallsPerClockRead = 64;
 // The log is never cleared; a poller running for months keeps the newest lines.
 constexpr int kMaxLogLines = 10000;
 
@@ -55,7 +56,10 @@ void Form1::ReplaceLastLog(const std::string& line) {
 
 void Form1::ProcessEvents() {
   if (closed_) return;
-  if (pump_clock_.isValid() && pump_clock_.elapsed() < kPumpEveryMs) return;
+  const int every_ms = options_.pump_interval_ms;
+  if (every_ms > 0 && pump_clock_.isValid()) {
+    if (++pump_calls_ % kCallsPerClockRead != 0 || pump_clock_.elapsed() < every_ms) return;
+  }
   QCoreApplication::processEvents();
   pump_clock_.start();
 }

@@ -195,7 +195,7 @@ TEST_F(LifecycleTest, FinishedJobLeavesEndCaptionAndTheButtonEnabled) {
 
 TEST_F(LifecycleTest, RepeatTickDuringACreateJobIsSkippedAndRearmed) {
   WriteSettings(JobSettings());
-  AddDrawing("A.OFI", "BIG", 60000);
+  AddDrawing("A.OFI", "BIG", 2000);
   Open("AUTO30");
   bool ticked = false;
   ClickCreateWhile([&] {
@@ -214,12 +214,28 @@ TEST_F(LifecycleTest, RepeatTickDuringACreateJobIsSkippedAndRearmed) {
   EXPECT_EQ(Caption("Command1"), "自動\r 30秒");  // a repeat keeps its caption
 }
 
+TEST_F(LifecycleTest, JobLetsTheWindowRunButNotAtEveryWord) {
+  WriteSettings(JobSettings());
+  const int lines = 20000;
+  AddDrawing("A.OFI", "BIG", lines);
+  pump_interval_ms = 15;
+  Open();
+  int pumps = 0;
+  ClickCreateWhile([&] {
+    ++pumps;
+    return false;
+  });
+  EXPECT_EQ(Log(), std::vector<std::string>{Line("BIG", "　出図終了")});
+  EXPECT_GE(pumps, 1);
+  EXPECT_LE(pumps, lines / 64 + 4);
+}
+
 TEST_F(LifecycleTest, AbortInTheMiddleOfABigDrawingStopsItAndClosesTheWindow) {
   PlotSettings s = JobSettings();
   s.OfiFEnd = "消去";
   WriteSettings(s);
   AddDrawing("A.OFI", "SMALL");
-  AddDrawing("B.OFI", "BIG", 200000);
+  AddDrawing("B.OFI", "BIG", 2000);
   AddDrawing("C.OFI", "LATER");
   Form1& w = Open();
   w.show();
@@ -248,7 +264,7 @@ TEST_F(LifecycleTest, AbortInTheMiddleOfABigDrawingStopsItAndClosesTheWindow) {
 
 TEST_F(LifecycleTest, ClosingDuringAJobSavesAtOnceAndLeavesTheWindowAlone) {
   WriteSettings(JobSettings());
-  AddDrawing("A.OFI", "BIG", 200000);
+  AddDrawing("A.OFI", "BIG", 2000);
   AddDrawing("B.OFI", "LATER");
   Form1& w = Open();
   w.show();

@@ -30,6 +30,7 @@ class WindowTest : public ::testing::Test {
     o.start_folder = start.path();
     o.command_line = command_line;
     o.spooler = &spooler;
+    o.pump_interval_ms = pump_interval_ms;
     o.choose_files = [this](QWidget*, std::string& folder, const std::string&, ChooserPosition& p) {
       ++file_chooser_opened;
       p = file_chooser_moves_to;
@@ -67,6 +68,7 @@ class WindowTest : public ::testing::Test {
   FakeSpooler spooler;
   std::unique_ptr<Form1> window;
 
+  int pump_interval_ms = 0;  // let tests act between any two words
   int file_chooser_opened = 0;
   std::vector<std::string> chosen_files;
   ChooserPosition file_chooser_moves_to{300, 400};
