@@ -30,9 +30,8 @@ void DrawCircle(Translation& tr, const ArcPoints& p) {
   const PlotPoint centre = ToPlotter(tr, cx, cy);
   const double radius = r * tr.sheet().DrawingScale / 25;
   if (!CheckFinite(tr, radius) || !tr.rejection.empty()) return;
-  tr.out.Write("PE<=");
-  EncodePoints(tr.out, {centre.x, centre.y});
-  tr.out.Write(";CI", FormatNumber(radius, "########"));
+  WritePoints(tr.out, "PE<=", {centre.x, centre.y}, ";CI");
+  tr.out.Write(FormatNumber(radius, "########"));
 }
 
 void DrawArc(Translation& tr, ArcPoints p) {
@@ -47,9 +46,8 @@ void DrawArc(Translation& tr, ArcPoints p) {
   if (!CheckFinite(tr, centre_x) || !CheckFinite(tr, centre_y) || !CheckFinite(tr, degrees) ||
       !tr.rejection.empty())
     return;
-  tr.out.Write("PE<=");
-  EncodePoints(tr.out, {start.x, start.y});
-  tr.out.Write(";PDAA", FormatNumber(centre_x, "########"), ",", FormatNumber(centre_y, "########"),
+  WritePoints(tr.out, "PE<=", {start.x, start.y}, ";PDAA");
+  tr.out.Write(FormatNumber(centre_x, "########"), ",", FormatNumber(centre_y, "########"),
                ",", FormatNumber(degrees, "###.0####"));
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string_view>
 
 namespace tovrin {
 
@@ -13,5 +14,9 @@ class GlfWriter;
 // digit 191..254. Nothing between or after the values.
 void EncodePoints(GlfWriter& out, std::initializer_list<int64_t> values);
 void EncodeValue(GlfWriter& out, int64_t value);
+// The PE frame around the values, all in one write: `before` (at most 16
+// bytes, e.g. "PE<="), the encoded values, then `after` (e.g. ";").
+void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
+                 std::string_view after);
 
 }  // namespace tovrin

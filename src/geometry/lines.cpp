@@ -86,9 +86,7 @@ void DrawSegment(Translation& tr, OfiPoint start) {
   const int64_t dx = ScaleFloor(tr, end.y - start.y);
   const int64_t dy = ScaleFloor(tr, end.x - start.x);
   if (!tr.rejection.empty()) return;
-  tr.out.Write("PE<=");
-  EncodePoints(tr.out, {from.x, from.y, dx, dy});
-  tr.out.Write(";");
+  WritePoints(tr.out, "PE<=", {from.x, from.y, dx, dy}, ";");
 }
 
 // Points after the first as pen-down relative moves. The running position
@@ -98,8 +96,7 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   const double scale = tr.sheet().DrawingScale;
   const PlotPoint from = ToPlotter(tr, first.x, first.y);
   if (!tr.rejection.empty()) return;
-  tr.out.Write("PE<=");
-  EncodePoints(tr.out, {from.x, from.y});
+  WritePoints(tr.out, "PE<=", {from.x, from.y}, "");
   double px = first.y * scale / 25;
   double py = first.x * scale / 25;
   for (size_t i = 1; i < points; ++i) {

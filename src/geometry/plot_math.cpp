@@ -9,8 +9,6 @@ namespace tovrin {
 namespace {
 
 constexpr double kNudge = 0.00001;
-constexpr double kInt32Min = -2147483648.0;
-constexpr double kInt32Max = 2147483647.0;
 
 double Angle(double value) {
   // Bring into [0, 2pi]; a non-finite value is left for the caller to reject.
@@ -38,17 +36,9 @@ bool NudgeOnce(ArcPoints& p) {
 
 }  // namespace
 
-int64_t FloorChecked(Translation& tr, double value) {
-  if (!std::isfinite(value)) {
-    tr.Reject(texts::kNotANumber);
-    return 0;
-  }
-  double f = std::floor(value);
-  if (f < kInt32Min || f > kInt32Max) {
-    tr.Reject(texts::kCoordinateRange);
-    return 0;
-  }
-  return static_cast<int64_t>(f);
+int64_t RejectUnfloorable(Translation& tr, double value) {
+  tr.Reject(std::isfinite(value) ? texts::kCoordinateRange : texts::kNotANumber);
+  return 0;
 }
 
 int64_t ScaleFloor(Translation& tr, double ofi_length) {

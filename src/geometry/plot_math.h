@@ -18,8 +18,19 @@ struct PlotPoint {
 // drawing (the value returned is then 0).
 int64_t ScaleFloor(Translation& tr, double ofi_length);
 
+// Rejects the drawing for a value FloorChecked cannot take; returns 0.
+int64_t RejectUnfloorable(Translation& tr, double value);
+
 // floor(value) with the same check, for values already in plotter units.
-int64_t FloorChecked(Translation& tr, double value);
+// Inline: every coordinate of every stroke goes through it.
+inline int64_t FloorChecked(Translation& tr, double value) {
+  // Also false for NaN. Truncation then a step down is floor in this range.
+  if (value >= -2147483648.0 && value < 2147483648.0) {
+    int64_t t = static_cast<int64_t>(value);
+    return static_cast<double>(t) > value ? t - 1 : t;
+  }
+  return RejectUnfloorable(tr, value);
+}
 
 // True when the value is finite; otherwise rejects the drawing. For numbers
 // written as decimal text (centres, radii, angles).

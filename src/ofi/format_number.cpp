@@ -1,6 +1,8 @@
 #include "ofi/format_number.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -83,11 +85,57 @@ void RoundDecimal(const Decimal& d, int places, std::string& integer, std::strin
   fraction = all.substr(point);
 }
 
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+// Formats `value` without the decimal expansion when the result cannot
+// differ from the 15-digit route: the scaled value is exact enough and not
+// near a half. False when that cannot be told.
+bool QuickFormat(double value, const PatternShape& shape, std::string& out) {
+  const int places = shape.fraction_digits;
+  if (places < 0 || places > 9 || shape.min_integer_digits > 20) return false;
+  const double scaled = std::fabs(value) * kPowersOfTen[places];
+  if (!(scaled < 1e15)) return false;
+  const double whole = std::floor(scaled);
+  const double part = scaled - whole;
+  // Taking the value to 15 digits moves it by at most 5e-15 of itself; the
+  // multiplication adds far less.
+  if (std::fabs(part - 0.5) <= scaled * 1e-13) return false;
+  const uint64_t rounded = static_cast<uint64_t>(whole) + (part > 0.5 ? 1 : 0);
+
+  char digits[24];
+  const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, rounded).ptr - digits);
+  const int integer_count = rounded != 0 && count > places ? count - places : 0;  // no leading zeros
+  int fraction_used = places;
+  while (fraction_used > shape.min_fraction_digits) {
+    // Digit i of the fraction is digits[count - places + i], or a zero the
+    // number is too short to hold.
+    int at = count - places + fraction_used - 1;
+    if (at >= 0 && digits[at] != '0') break;
+    --fraction_used;
+  }
+  char text[64];
+  int n = 0;
+  if (value < 0 && rounded != 0) text[n++] = '-';
+  for (int i = integer_count; i < shape.min_integer_digits; ++i) text[n++] = '0';
+  for (int i = 0; i < integer_count; ++i) text[n++] = digits[i];
+  if (fraction_used > 0) {
+    text[n++] = '.';
+    for (int i = 0; i < fraction_used; ++i) {
+      int at = count - places + i;
+      text[n++] = at >= 0 ? digits[at] : '0';
+    }
+  }
+  out.assign(text, static_cast<size_t>(n));
+  return true;
+}
+
 }  // namespace
 
 std::string FormatNumber(double value, std::string_view pattern) {
   if (!std::isfinite(value)) return "0";
   PatternShape shape = ShapeOf(pattern);
+  std::string quick;
+  if (QuickFormat(value, shape, quick)) return quick;
   std::string integer, fraction;
   RoundDecimal(ToDecimal(std::fabs(value)), shape.fraction_digits, integer, fraction);
 

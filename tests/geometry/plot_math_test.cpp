@@ -35,7 +35,15 @@ TEST_F(PlotMathTest, PointsSwapAxesAndFloorEachValue) {
 TEST_F(PlotMathTest, OutOfRangeOrNotFiniteRejects) {
   EXPECT_EQ(FloorChecked(tr, 2147483647.9), 2147483647);
   EXPECT_EQ(FloorChecked(tr, -2147483648.0), -2147483648LL);
+  EXPECT_EQ(FloorChecked(tr, -0.5), -1);
+  EXPECT_EQ(FloorChecked(tr, -3.0), -3);
+  EXPECT_EQ(FloorChecked(tr, 2.999), 2);
   EXPECT_TRUE(tr.rejection.empty());
+  for (double v : {2147483648.0, -2147483648.5, 1e300, -HUGE_VAL}) {
+    Translation t{job, out, {}};
+    EXPECT_EQ(FloorChecked(t, v), 0);
+    EXPECT_FALSE(t.rejection.empty()) << v;
+  }
   job.sheet.DrawingScale = 1e9;
   EXPECT_EQ(ScaleFloor(tr, 65535), 0);
   EXPECT_EQ(tr.rejection, texts::kCoordinateRange);
