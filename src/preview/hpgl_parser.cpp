@@ -41,6 +41,10 @@ class Parser {
  public:
   Parser(std::string_view in, const ParseLimits& limits) : in_(in), limits_(limits) {
     ResetState();
+    // A PE move takes two to six bytes; growing the lists as they fill
+    // would copy them over and over.
+    pic_.points.reserve(std::min(limits_.max_points, in.size() / 2));
+    pic_.items.reserve(in.size() / 8);
   }
 
   PlotPicture Run() {
@@ -388,12 +392,13 @@ class Parser {
   }
 
   // Number of chords for an arc of `radius_units` plotter units over
-  // `sweep_deg`: fine enough to look round, never more than 2048.
+  // `sweep_deg`: within 0.1 mm of the true arc (finer than a pen), at most
+  // 10 degrees each, never more than 2048.
   static int ArcSteps(double radius_units, double sweep_deg) {
-    constexpr double kTolerance = 2.0;  // plotter units from the true arc
-    double step = 5.0;
+    constexpr double kTolerance = 4.0;  // plotter units from the true arc
+    double step = 10.0;
     if (radius_units > kTolerance)
-      step = std::clamp(2 * std::acos(1 - kTolerance / radius_units) * 180 / kPi, 0.2, 5.0);
+      step = std::clamp(2 * std::acos(1 - kTolerance / radius_units) * 180 / kPi, 0.2, 10.0);
     return std::clamp(static_cast<int>(std::ceil(std::abs(sweep_deg) / step)), 1, 2048);
   }
 

@@ -1,6 +1,9 @@
 #include "preview/preview_render.h"
 
+#include "preview/line_raster.h"
+
 #include <QBuffer>
+#include <QDir>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -10,7 +13,11 @@
 #include <QPolygonF>
 #include <QSvgGenerator>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -83,10 +90,12 @@ Face MakeFace(const QString& family, bool fixed, QChar sample, bool em_body) {
 
 class ItemPainter {
  public:
+  // With `raster`, one-pixel lines go straight into the image's memory.
   ItemPainter(QPainter& painter, const PlotPicture& picture, const QTransform& view,
-              const RenderOptions& options)
-      : p_(painter), pic_(picture), view_(view), opt_(options),
-        scale_(std::sqrt(std::abs(view.determinant()))) {
+              const RenderOptions& options, LineRaster* raster)
+      : p_(painter), pic_(picture), view_(view), opt_(options), raster_(raster),
+        scale_(std::sqrt(std::abs(view.determinant()))),
+        smooth_lines_(options.antialias && picture.points.size() <= options.max_antialiased_points) {
     faces_[0] = MakeFace("DejaVu Sans Mono", true, QChar('M'), false);
     faces_[1] = MakeFace("IPAGothic", true, QChar(0xFF71), false);
     faces_[2] = MakeFace("IPAGothic", false, QChar(0x6F22), true);
@@ -112,7 +121,10 @@ class ItemPainter {
   }
 
  private:
-  QPointF Map(const Point& pt) const { return view_.map(QPointF(pt.x, pt.y)); }
+  // The view is affine; QTransform::map would test its type for every point.
+  QPointF Map(const Point& pt) const {
+    return {view_.m11() * pt.x + view_.m21() * pt.y + view_.dx(), view_.m12() * pt.x + view_.m22() * pt.y + view_.dy()};
+  }
 
   QPen PenFor(const Style& s) const {
     QPen pen(Colour(s.rgb));
@@ -125,8 +137,16 @@ class ItemPainter {
 
   void Flush() {
     if (lines_.empty()) return;
-    p_.setPen(PenFor(pic_.styles[batch_style_]));
-    p_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
+    const QPen pen = PenFor(pic_.styles[batch_style_]);
+    if (raster_ && pen.widthF() == 0) {
+      const QRgb rgb = pen.color().rgb();
+      for (const QLineF& line : lines_) raster_->Draw(line, rgb, smooth_lines_);
+    } else {
+      p_.setRenderHint(QPainter::Antialiasing, smooth_lines_);
+      p_.setPen(pen);
+      p_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
+      p_.setRenderHint(QPainter::Antialiasing, opt_.antialias);
+    }
     lines_.clear();
   }
 
@@ -231,7 +251,9 @@ class ItemPainter {
   const PlotPicture& pic_;
   QTransform view_;
   const RenderOptions& opt_;
+  LineRaster* raster_;
   double scale_;
+  bool smooth_lines_;
   std::array<Face, 3> faces_;
   std::vector<QLineF> lines_;
   uint32_t batch_style_ = 0;
@@ -267,6 +289,11 @@ void EnsureGuiApplication() {
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
       qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt wants a private runtime folder; batch runs often have none.
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(::getuid());
+    if (::mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir);
+  }
   static int argc = 1;
   static char name[] = "tovrin";
   static char* argv[] = {name, nullptr};
@@ -290,23 +317,35 @@ QTransform ViewTransform(const PlotPicture& picture, const QRectF& target,
          QTransform::fromTranslate(target.center().x() - s * c.x(), target.center().y() - s * c.y());
 }
 
-void Paint(QPainter& painter, const PlotPicture& picture, const QTransform& view,
-           const RenderOptions& options) {
+namespace {
+
+void PaintItems(QPainter& painter, const PlotPicture& picture, const QTransform& view,
+                const RenderOptions& options, LineRaster* raster) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, options.antialias);
   painter.setRenderHint(QPainter::TextAntialiasing, options.antialias);
   if (options.draw_paper) PaintPaper(painter, picture, view);
-  ItemPainter(painter, picture, view, options).Run();
+  ItemPainter(painter, picture, view, options, raster).Run();
   painter.restore();
+}
+
+}  // namespace
+
+void Paint(QPainter& painter, const PlotPicture& picture, const QTransform& view,
+           const RenderOptions& options) {
+  PaintItems(painter, picture, view, options, nullptr);
 }
 
 QImage RenderImage(const PlotPicture& picture, QSize size, const RenderOptions& options) {
   EnsureGuiApplication();
   QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   image.fill(options.background);
+  // The pixels are taken before painting starts, so the image never detaches.
+  LineRaster raster(reinterpret_cast<uint32_t*>(image.bits()), image.width(), image.height(),
+                    static_cast<int>(image.bytesPerLine() / 4));
   QPainter painter(&image);
-  Paint(painter, picture, ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(image.size())), options),
-        options);
+  PaintItems(painter, picture, ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(image.size())), options),
+             options, &raster);
   painter.end();
   return image;
 }

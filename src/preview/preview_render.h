@@ -34,6 +34,9 @@ struct RenderOptions {
   double min_pen_px = 1.0;         // thinner pens are drawn one pixel wide
   double min_text_px = 2.5;        // smaller labels become shaded boxes
   bool antialias = true;
+  // Pictures with more line points than this draw their lines without
+  // antialiasing: on a dense sheet it costs more than it shows.
+  size_t max_antialiased_points = 1'500'000;
 };
 
 // Makes sure a QGuiApplication exists (fonts need one); without a display it
