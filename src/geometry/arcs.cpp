@@ -10,6 +10,9 @@
 namespace tovrin {
 namespace {
 
+constexpr NumberPattern kWhole("########");
+constexpr NumberPattern kDegrees("###.0####");
+
 ArcPoints ReadArcPoints(WordReader& reader) {
   ArcPoints p;
   p.x1 = reader.ReadUnsigned();
@@ -31,7 +34,7 @@ void DrawCircle(Translation& tr, const ArcPoints& p) {
   const double radius = r * tr.sheet().DrawingScale / 25;
   if (!CheckFinite(tr, radius) || !tr.rejection.empty()) return;
   WritePoints(tr.out, "PE<=", {centre.x, centre.y}, ";CI");
-  tr.out.Write(FormatNumber(radius, "########"));
+  tr.out.Write(FormatNumber(radius, kWhole));
 }
 
 void DrawArc(Translation& tr, ArcPoints p) {
@@ -47,8 +50,8 @@ void DrawArc(Translation& tr, ArcPoints p) {
       !tr.rejection.empty())
     return;
   WritePoints(tr.out, "PE<=", {start.x, start.y}, ";PDAA");
-  tr.out.Write(FormatNumber(centre_x, "########"), ",", FormatNumber(centre_y, "########"),
-               ",", FormatNumber(degrees, "###.0####"));
+  tr.out.Write(FormatNumber(centre_x, kWhole), ",", FormatNumber(centre_y, kWhole),
+               ",", FormatNumber(degrees, kDegrees));
 }
 
 }  // namespace

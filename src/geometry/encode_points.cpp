@@ -6,23 +6,7 @@
 
 namespace tovrin {
 namespace {
-
-constexpr size_t kMaxDigits = 11;  // 64 bits in 6-bit digits
-
-// The whole GLF is bytes, so the digits go out as they are: lead bytes of
-// code page 932 included.
-size_t EncodeInto(char* p, int64_t value) {
-  uint64_t n = value >= 0 ? 2 * static_cast<uint64_t>(value)
-                          : 2 * (0 - static_cast<uint64_t>(value)) + 1;
-  size_t size = 0;
-  while (n >= 64) {
-    p[size++] = static_cast<char>(n % 64 + 63);
-    n /= 64;
-  }
-  p[size++] = static_cast<char>(n + 191);
-  return size;
-}
-
+constexpr size_t kMaxDigits = kMaxEncodedDigits;
 }  // namespace
 
 void EncodeValue(GlfWriter& out, int64_t value) {
@@ -57,6 +41,12 @@ void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<
   for (int64_t v : values) size += EncodeInto(bytes + size, v);
   size += after.copy(bytes + size, after.size());
   out.Write(std::string_view(bytes, size));
+}
+
+void PointWriter::Flush() {
+  if (size_ == 0) return;
+  out_.Write(std::string_view(bytes_, size_));
+  size_ = 0;
 }
 
 }  // namespace tovrin

@@ -1,6 +1,7 @@
 // HP-GL/2 polyline-encoded numbers (base 64, 8-bit mode).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string_view>
@@ -8,6 +9,23 @@
 namespace tovrin {
 
 class GlfWriter;
+
+inline constexpr size_t kMaxEncodedDigits = 11;  // 64 bits in 6-bit digits
+
+// Encodes one value into `p` (room for kMaxEncodedDigits); returns its size.
+// The whole GLF is bytes, so the digits go out as they are: lead bytes of
+// code page 932 included.
+inline size_t EncodeInto(char* p, int64_t value) {
+  uint64_t n = value >= 0 ? 2 * static_cast<uint64_t>(value)
+                          : 2 * (0 - static_cast<uint64_t>(value)) + 1;
+  size_t size = 0;
+  while (n >= 64) {
+    p[size++] = static_cast<char>(n % 64 + 63);
+    n /= 64;
+  }
+  p[size++] = static_cast<char>(n + 191);
+  return size;
+}
 
 // Writes each value's digits as raw bytes: the sign folded into the lowest
 // bit, least significant digit first, non-final digits 63..126, the final
@@ -18,5 +36,26 @@ void EncodeValue(GlfWriter& out, int64_t value);
 // bytes, e.g. "PE<="), the encoded values, then `after` (e.g. ";").
 void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
                  std::string_view after);
+
+// Collects the moves of a long polyline and writes them in blocks.
+class PointWriter {
+ public:
+  explicit PointWriter(GlfWriter& out) : out_(out) {}
+  ~PointWriter() { Flush(); }
+  PointWriter(const PointWriter&) = delete;
+  PointWriter& operator=(const PointWriter&) = delete;
+
+  void Add(int64_t x, int64_t y) {
+    if (size_ + 2 * kMaxEncodedDigits > sizeof bytes_) Flush();
+    size_ += EncodeInto(bytes_ + size_, x);
+    size_ += EncodeInto(bytes_ + size_, y);
+  }
+  void Flush();
+
+ private:
+  GlfWriter& out_;
+  char bytes_[512];
+  size_t size_ = 0;
+};
 
 }  // namespace tovrin

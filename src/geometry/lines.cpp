@@ -99,15 +99,17 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   WritePoints(tr.out, "PE<=", {from.x, from.y}, "");
   double px = first.y * scale / 25;
   double py = first.x * scale / 25;
+  PointWriter moves(tr.out);
   for (size_t i = 1; i < points; ++i) {
     const OfiPoint q = ReadPoint(tr.reader);
     const int64_t dx = FloorChecked(tr, q.y * scale / 25 - px);
     const int64_t dy = FloorChecked(tr, q.x * scale / 25 - py);
     if (!tr.rejection.empty()) return;
-    EncodePoints(tr.out, {dx, dy});
+    moves.Add(dx, dy);
     px += static_cast<double>(dx);
     py += static_cast<double>(dy);
   }
+  moves.Flush();
   tr.out.Write(";");
 }
 

@@ -9,27 +9,7 @@
 namespace tovrin {
 namespace {
 
-struct PatternShape {
-  int min_integer_digits = 0;   // "0" placeholders left of the point
-  int min_fraction_digits = 0;  // "0" placeholders right of the point
-  int fraction_digits = 0;      // all placeholders right of the point
-};
-
-PatternShape ShapeOf(std::string_view pattern) {
-  PatternShape shape;
-  bool after_point = false;
-  for (char c : pattern) {
-    if (c == '.') {
-      after_point = true;
-    } else if (after_point) {
-      ++shape.fraction_digits;
-      if (c == '0') shape.min_fraction_digits = shape.fraction_digits;
-    } else if (c == '0') {
-      ++shape.min_integer_digits;
-    }
-  }
-  return shape;
-}
+using PatternShape = NumberPattern;
 
 // Decimal digits of |value| at 15 significant digits: digits d1..d15 with the
 // point after `point` digits (point may be <= 0 or > 15).
@@ -132,8 +112,11 @@ bool QuickFormat(double value, const PatternShape& shape, std::string& out) {
 }  // namespace
 
 std::string FormatNumber(double value, std::string_view pattern) {
+  return FormatNumber(value, NumberPattern(pattern));
+}
+
+std::string FormatNumber(double value, const NumberPattern& shape) {
   if (!std::isfinite(value)) return "0";
-  PatternShape shape = ShapeOf(pattern);
   std::string quick;
   if (QuickFormat(value, shape, quick)) return quick;
   std::string integer, fraction;

@@ -13,4 +13,27 @@ namespace tovrin {
 // -> "", (-90, "###.0####") -> "-90.0", (2.125, "##0.0####") -> "2.125".
 std::string FormatNumber(double value, std::string_view pattern);
 
+// A pattern taken apart once, for callers that format a number per command.
+struct NumberPattern {
+  int min_integer_digits = 0;   // "0" placeholders left of the point
+  int min_fraction_digits = 0;  // up to the last "0" right of the point
+  int fraction_digits = 0;      // all placeholders right of the point
+
+  constexpr explicit NumberPattern(std::string_view pattern) {
+    bool after_point = false;
+    for (char c : pattern) {
+      if (c == '.') {
+        after_point = true;
+      } else if (after_point) {
+        ++fraction_digits;
+        if (c == '0') min_fraction_digits = fraction_digits;
+      } else if (c == '0') {
+        ++min_integer_digits;
+      }
+    }
+  }
+};
+
+std::string FormatNumber(double value, const NumberPattern& pattern);
+
 }  // namespace tovrin
