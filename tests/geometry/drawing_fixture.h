@@ -38,11 +38,4 @@ struct DrawingTest : ::testing::Test {
   std::string Body(OfiBuilder b) { return Translate(job, b.End()).Body(); }
 };
 
-// Encoded values, for expectations longer than the byte examples.
-inline std::string Enc(std::initializer_list<int64_t> values) {
-  GlfWriter out;
-  EncodePoints(out, values);
-  return out.Bytes();
-}
-
 }  // namespace tovrin::test

@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include <initializer_list>
+
+#include "geometry/encode_points.h"
 #include "ofi/reader_cycle.h"
 #include "ofi_builder.h"
 
@@ -22,6 +25,13 @@ struct Translated {
     return glf.substr(kPreamble.size(), glf.size() - kPreamble.size() - kTrailer1.size());
   }
 };
+
+// Encoded values, for expectations longer than the byte examples.
+inline std::string Enc(std::initializer_list<int64_t> values) {
+  GlfWriter out;
+  EncodePoints(out, values);
+  return out.Bytes();
+}
 
 inline Translated Translate(JobContext& job, const OfiBuilder& ofi) {
   GlfWriter out;

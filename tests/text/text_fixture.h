@@ -39,12 +39,6 @@ struct TextTest : ::testing::Test {
   }
 };
 
-inline std::string Enc(std::initializer_list<int64_t> values) {
-  GlfWriter out;
-  EncodePoints(out, values);
-  return out.Bytes();
-}
-
 // Pen-up move to the plotter point (x, y).
 inline std::string Pe(int64_t x, int64_t y) { return "PE<=" + Enc({x, y}) + ";"; }
 
