@@ -14,12 +14,25 @@
 #include <algorithm>
 
 #include "job/chooser_listing.h"
+#include "platform/folder.h"
+#include "settings/plot_settings.h"
 #include "ui/chooser_geometry.h"
+#include "ui/chooser_preview.h"
 
 namespace tovrin {
 namespace {
 
 constexpr int kFileNameRole = Qt::UserRole;
+
+// The preview pane lies right of the original controls, which keep their
+// places; the window grows by its width.
+constexpr int kOriginalWidth = 9045;
+constexpr int kClientHeight = 3045;
+constexpr int kPreviewLeft = 9000;  // right of the folder tree's edge at 8892
+constexpr int kPreviewWidth = 4200;
+constexpr int kClientWidth = kPreviewLeft + kPreviewWidth + 120;
+static_assert(kClientWidth > kOriginalWidth);
+constexpr int kPreviewDelayMs = 120;
 
 QString ToQString(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -79,11 +92,19 @@ QString VolumeOf(const QString& folder) {
 }
 
 FileChooser::FileChooser(QWidget* parent, const std::string& ofi_folder,
-                         const std::string& start_folder, const ChooserPosition& position)
+                         const std::string& start_folder, const ChooserPosition& position,
+                         const PlotSettings* settings)
     : QDialog(parent), position_(position) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("ﾌｧｲﾙを開く"));
   BuildControls();
+  preview_ = new ChooserPreview(this, settings ? *settings : PlotSettings::Defaults(start_folder));
+  SetTwipsGeometry(preview_, kPreviewLeft, 120, kPreviewWidth, 2772);
+  preview_timer_.setSingleShot(true);
+  preview_timer_.setInterval(kPreviewDelayMs);
+  connect(&preview_timer_, &QTimer::timeout, this, [this] { ShowPreview(); });
+  connect(list_, &QListWidget::currentItemChanged, this, [this] { SchedulePreview(); });
+  connect(list_, &QListWidget::itemSelectionChanged, this, [this] { SchedulePreview(); });
 
   QString opening = ToQString(OpeningFolder(ofi_folder, start_folder));
   QString volume = VolumeOf(opening);
@@ -94,7 +115,7 @@ FileChooser::FileChooser(QWidget* parent, const std::string& ofi_folder,
 }
 
 void FileChooser::BuildControls() {
-  SetTwipsClientSize(this, 9045, 3045);
+  SetTwipsClientSize(this, kClientWidth, kClientHeight);
 
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("List1"));
@@ -206,6 +227,26 @@ void FileChooser::FillList() {
   }
 }
 
+void FileChooser::SchedulePreview() { preview_timer_.start(); }
+
+// The current line when it is selected, else the first selected one: the
+// drawing "選択" would plot, under the name the job will open.
+void FileChooser::ShowPreview() {
+  QListWidgetItem* shown = list_->currentItem();
+  if (!shown || !shown->isSelected()) {
+    shown = nullptr;
+    for (int row = 0; row < list_->count() && !shown; ++row)
+      if (list_->item(row)->isSelected()) shown = list_->item(row);
+  }
+  if (!shown) {
+    if (!preview_->Shown().empty()) preview_->ShowNothing();
+    return;
+  }
+  const std::string name = ChosenFileName(folder_, shown->data(kFileNameRole).toByteArray().toStdString());
+  const std::string path = JoinPath(folder_, name);
+  if (path != preview_->Shown()) preview_->ShowDrawing(path);
+}
+
 void FileChooser::Accept() {
   chosen_.clear();
   for (int row = 0; row < list_->count(); ++row) {
@@ -218,6 +259,7 @@ void FileChooser::Accept() {
 
 // Every way of closing passes here: buttons, Escape and the close box.
 void FileChooser::done(int result) {
+  preview_timer_.stop();
   position_ = TwipsPositionOf(this, position_);
   if (result != Accepted) chosen_.clear();
   QDialog::done(result);
@@ -225,8 +267,8 @@ void FileChooser::done(int result) {
 
 std::vector<std::string> ChooseDrawingFiles(QWidget* parent, std::string& ofi_folder,
                                             const std::string& start_folder,
-                                            ChooserPosition& position) {
-  FileChooser chooser(parent, ofi_folder, start_folder, position);
+                                            ChooserPosition& position, const PlotSettings* settings) {
+  FileChooser chooser(parent, ofi_folder, start_folder, position, settings);
   chooser.exec();
   ofi_folder = chooser.Folder();
   position = chooser.Position();

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <QTimer>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -18,6 +19,8 @@ class QWidget;
 
 namespace tovrin {
 
+class ChooserPreview;
+struct PlotSettings;
 class VolumeFilter;
 
 struct ChooserPosition {
@@ -28,16 +31,18 @@ struct ChooserPosition {
 // Shows the chooser modally at `position`, starting in `ofi_folder`. Returns
 // the chosen file names (each name part + ".OFI"), or an empty list on
 // cancel; `ofi_folder` follows the folder shown and `position` is where the
-// window was when it closed.
+// window was when it closed. The preview pane translates the selected
+// drawing with `settings` (the defaults when null).
 std::vector<std::string> ChooseDrawingFiles(QWidget* parent, std::string& ofi_folder,
                                             const std::string& start_folder,
-                                            ChooserPosition& position);
+                                            ChooserPosition& position,
+                                            const PlotSettings* settings = nullptr);
 
 // The window behind ChooseDrawingFiles.
 class FileChooser : public QDialog {
  public:
   FileChooser(QWidget* parent, const std::string& ofi_folder, const std::string& start_folder,
-              const ChooserPosition& position);
+              const ChooserPosition& position, const PlotSettings* settings = nullptr);
 
   // Shows `folder` in the tree and lists its drawings, as a click in the
   // folder tree does.
@@ -53,6 +58,7 @@ class FileChooser : public QDialog {
   QListWidget* DrawingList() const { return list_; }
   QComboBox* DriveList() const { return drives_; }
   QTreeView* FolderTree() const { return tree_; }
+  ChooserPreview* PreviewPane() const { return preview_; }
 
   void done(int result) override;
 
@@ -65,6 +71,8 @@ class FileChooser : public QDialog {
   void OnTreeFolderChanged(const QString& folder);
   void FillList();
   void Accept();
+  void SchedulePreview();
+  void ShowPreview();
 
   QListWidget* list_ = nullptr;
   QComboBox* drives_ = nullptr;
@@ -73,6 +81,8 @@ class FileChooser : public QDialog {
   VolumeFilter* filter_ = nullptr;
   QPushButton* choose_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  ChooserPreview* preview_ = nullptr;
+  QTimer preview_timer_;  // a run of selection changes makes one preview
 
   std::string folder_;
   QString volume_;

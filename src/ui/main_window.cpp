@@ -42,7 +42,15 @@ std::optional<QColor> PickColour(const QColor& start, QWidget* parent) {
 
 Form1::Form1(MainWindowOptions options, QWidget* parent)
     : QWidget(parent), options_(std::move(options)) {
-  if (!options_.choose_files) options_.choose_files = ChooseDrawingFiles;
+  if (!options_.choose_files) {
+    // The chooser's preview translates with the settings in the fields.
+    options_.choose_files = [this](QWidget* parent, std::string& folder, const std::string& start,
+                                   ChooserPosition& position) {
+      PlotSettings s = PlotSettings::Defaults(start);
+      std::string error;
+      return ChooseDrawingFiles(parent, folder, start, position, CaptureAll(s, error) ? &s : nullptr);
+    };
+  }
   if (!options_.choose_printer) options_.choose_printer = ChoosePrinter;
   if (!options_.pick_colour) options_.pick_colour = PickColour;
   if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
@@ -113,6 +121,8 @@ void Form1::BuildControls() {
   log_->setGeometry(Px(120), Px(720), Px(3252), Px(780));
   log_->setFont(QFont("IPAGothic", 9));
   log_->setUniformItemSizes(true);
+  connect(log_, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* item) { OpenPreview(log_->row(item)); });
 
   auto* abort = AddButton("Command13", ui_texts::kAbort, {3480, 1080, 732, 420});
   connect(abort, &QPushButton::clicked, this, &Form1::OnAbort);

@@ -15,10 +15,12 @@
 #include "job/job_host.h"
 #include "ui/auto_mode.h"
 #include "ui/file_chooser.h"
+#include "ui/kept_plots.h"
 
 class QColor;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QTimer;
 
 namespace tovrin {
@@ -55,6 +57,12 @@ class Form1 : public QWidget, public JobHost {
   // nothing while a job runs.
   void RunJob();
   bool JobRunning() const { return job_running_; }
+
+  // The GLFs of the last job's drawings, behind their job-log lines.
+  const KeptPlots& KeptDrawings() const { return kept_plots_; }
+  // Opens (or raises) the preview of the drawing on log line `row`; null
+  // when that line is no kept drawing.
+  QWidget* OpenPreview(int row);
 
   const AutoMode& Mode() const { return mode_; }
   // Non-zero once the settings could not be saved at close.
@@ -121,6 +129,7 @@ class Form1 : public QWidget, public JobHost {
   void OnChangePrinter();
   void OnRepeatTick();
   void OnSingleRunTick();
+  void KeepPlot(const std::string& name, const std::string& glf_path);
 
   MainWindowOptions options_;
   double dpi_ = 96;
@@ -136,6 +145,8 @@ class Form1 : public QWidget, public JobHost {
   QTimer* repeat_timer_ = nullptr;        // Timer1
   QTimer* single_run_timer_ = nullptr;    // Timer2
   QTimer* close_timer_ = nullptr;         // Timer3
+
+  KeptPlots kept_plots_;
 
   ChooserPosition file_chooser_pos_;
   ChooserPosition printer_chooser_pos_;

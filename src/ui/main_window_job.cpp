@@ -4,9 +4,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
+#include <filesystem>
 
 #include "job/plot_job.h"
+#include "platform/folder.h"
 #include "ui/main_window.h"
+#include "ui/preview_window.h"
 #include "ui/ui_texts.h"
 #include "ui/widgets.h"
 
@@ -20,6 +23,8 @@ namespace {
 constexpr unsigned kCallsPerClockRead = 64;
 // The log is never cleared; a poller running for months keeps the newest lines.
 constexpr int kMaxLogLines = 10000;
+// A job-log line of a kept drawing holds its key here.
+constexpr int kPlotKeyRole = Qt::UserRole + 1;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -30,11 +35,47 @@ void Form1::RunJob() {
   job_running_ = true;
   abort_requested_ = false;
   create_button_->setEnabled(false);
-  PlotJob(*this, options_.spooler, options_.start_folder).Run();
+  kept_plots_.Clear();
+  PlotJob job(*this, options_.spooler, options_.start_folder);
+  job.SetGlfObserver([this](const std::string& name, const std::string& glf_path) {
+    KeepPlot(name, glf_path);
+  });
+  job.Run();
   job_running_ = false;
   if (closed_) return;  // closed meanwhile: the window is not touched again
   if (mode_.interval_ms == 0) create_button_->setText(Q(ui_texts::kFinished));
   create_button_->setEnabled(true);
+}
+
+// Called while the drawing's line is the last one in the log.
+void Form1::KeepPlot(const std::string& name, const std::string& glf_path) {
+  if (closed_ || log_->count() == 0) return;
+  std::error_code size_error;
+  const auto size = std::filesystem::file_size(glf_path, size_error);
+  if (size_error || size > kept_plots_.MaxBytes()) return;  // not read at all
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(glf_path, bytes, error)) return;  // the job reports its own failures
+  const uint64_t key = kept_plots_.Keep(name, std::string(bytes.begin(), bytes.end()));
+  if (key != 0) log_->item(log_->count() - 1)->setData(kPlotKeyRole, QVariant::fromValue<qulonglong>(key));
+}
+
+QWidget* Form1::OpenPreview(int row) {
+  QListWidgetItem* item = log_->item(row);
+  if (!item) return nullptr;
+  const uint64_t key = item->data(kPlotKeyRole).toULongLong();
+  const KeptPlot* plot = key != 0 ? kept_plots_.Find(key) : nullptr;
+  if (!plot) return nullptr;
+  for (PreviewWindow* open : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly)) {
+    if (open->Key() == key) {
+      open->raise();
+      open->activateWindow();
+      return open;
+    }
+  }
+  auto* window = new PreviewWindow(plot->name, plot->glf, key, this);
+  window->show();
+  return window;
 }
 
 void Form1::AddLog(const std::string& line) {
@@ -110,6 +151,8 @@ void Form1::closeEvent(QCloseEvent* event) {
     single_run_timer_->stop();
     close_timer_->stop();
     SaveSettings();
+    // Previews go with the window; left open they would keep the program running.
+    for (PreviewWindow* preview : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly)) preview->close();
   }
   event->accept();
 }
