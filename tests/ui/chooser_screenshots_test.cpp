@@ -1,5 +1,5 @@
 // Pictures of the two chooser windows for review; runs only when
-// TOVRIN_SHOT_DIR names a folder (scripts/screenshot-choosers.sh sets it).
+// TOVRIN_SHOT_DIR names a folder (scripts/screenshot-windows.sh sets it).
 #include <gtest/gtest.h>
 
 #include <QApplication>

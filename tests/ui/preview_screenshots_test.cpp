@@ -1,6 +1,6 @@
 // Pictures of the preview window and of the file chooser with its preview
 // pane, drawn from the sample drawings; runs only when TOVRIN_SHOT_DIR names
-// a folder (scripts/screenshot-preview.sh sets it).
+// a folder (scripts/screenshot-windows.sh sets it).
 #include <gtest/gtest.h>
 
 #include <QApplication>

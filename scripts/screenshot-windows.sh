@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Pictures of the file chooser (Form3, with its preview pane), the printer
+# chooser (Form4) and the preview window (whole sheet and zoomed in), drawn by
+# the X server of a virtual display (Xvfb) from sample drawings.
+#   scripts/screenshot-windows.sh [OUTPUT_DIR]    default: BUILD_DIR/screenshots
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+out=${1:-$build/screenshots}
+
+if ! command -v xvfb-run >/dev/null || ! command -v xauth >/dev/null; then
+  echo "installing: xvfb xauth"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends xvfb xauth
+fi
+
+cmake -S "$root" -B "$build" -G Ninja >/dev/null
+cmake --build "$build" --target tovrin_ui_tests -j2
+tests=$(find "$build" -name tovrin_ui_tests -type f -perm -u+x | head -n 1)
+[ -n "$tests" ] || { echo "$0: tovrin_ui_tests was not built" >&2; exit 1; }
+
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+TOVRIN_SHOT_DIR=$out QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$tests" \
+  --gtest_filter='ChooserScreenshots.*:PreviewScreenshots.*'
+ls -l "$out"/*.png
