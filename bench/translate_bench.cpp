@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ofi/reader_cycle.h"
+#include "platform/folder.h"
 #include "ofi_builder.h"
 
 namespace tovrin {
@@ -81,11 +82,11 @@ bool GenerateDrawing(const std::string& path, size_t target_bytes) {
   return std::fclose(f) == 0;
 }
 
-std::unique_ptr<uint8_t[]> ReadDrawing() {
-  auto bytes = std::make_unique_for_overwrite<uint8_t[]>(g_drawing_bytes);
-  std::FILE* f = std::fopen(g_drawing_path.c_str(), "rb");
-  if (!f || std::fread(bytes.get(), 1, g_drawing_bytes, f) != g_drawing_bytes) std::abort();
-  std::fclose(f);
+// The drawing read as the job reads it.
+std::vector<uint8_t> ReadDrawing() {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(g_drawing_path, bytes, error) || bytes.size() != g_drawing_bytes) std::abort();
   return bytes;
 }
 
@@ -114,7 +115,7 @@ void BM_TranslateDrawing(benchmark::State& state) {
     GlfWriter out;
     std::string error;
     if (!out.Open(g_output_path, error)) std::abort();
-    DrawingResult r = TranslateDrawing(job, {ofi.get(), g_drawing_bytes}, out, [&] { return !abort_flag; });
+    DrawingResult r = TranslateDrawing(job, {ofi.data(), g_drawing_bytes}, out, [&] { return !abort_flag; });
     if (r.end != DrawingEnd::Finished) state.SkipWithError("drawing not finished");
     g_glf_bytes = out.BytesWritten();
     out.Close();
@@ -133,7 +134,7 @@ void BM_TranslateInMemory(benchmark::State& state) {
     GlfWriter out;
     std::string error;
     if (!out.Open("/dev/null", error)) std::abort();
-    TranslateDrawing(job, {ofi.get(), g_drawing_bytes}, out, [] { return true; });
+    TranslateDrawing(job, {ofi.data(), g_drawing_bytes}, out, [] { return true; });
     out.Close();
   }
   Report(state);
@@ -149,11 +150,11 @@ void BM_ReadAndWriteBaseline(benchmark::State& state) {
     const size_t chunk = 1 << 20;
     while (left > 0) {
       size_t n = static_cast<size_t>(std::min<uint64_t>({left, chunk, g_drawing_bytes}));
-      std::fwrite(ofi.get(), 1, n, f);
+      std::fwrite(ofi.data(), 1, n, f);
       left -= n;
     }
     std::fclose(f);
-    benchmark::DoNotOptimize(ofi.get());
+    benchmark::DoNotOptimize(ofi.data());
   }
   Report(state);
 }
