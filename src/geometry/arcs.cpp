@@ -34,7 +34,9 @@ void DrawCircle(Translation& tr, const ArcPoints& p) {
   const double radius = r * tr.sheet().DrawingScale / 25;
   if (!CheckFinite(tr, radius) || !tr.rejection.empty()) return;
   WritePoints(tr.out, "PE<=", {centre.x, centre.y}, ";CI");
-  tr.out.Write(FormatNumber(radius, kWhole));
+  NumberText r_text;
+  FormatNumber(radius, kWhole, r_text);
+  tr.out.Write(r_text);
 }
 
 void DrawArc(Translation& tr, ArcPoints p) {
@@ -50,8 +52,11 @@ void DrawArc(Translation& tr, ArcPoints p) {
       !tr.rejection.empty())
     return;
   WritePoints(tr.out, "PE<=", {start.x, start.y}, ";PDAA");
-  tr.out.Write(FormatNumber(centre_x, kWhole), ",", FormatNumber(centre_y, kWhole),
-               ",", FormatNumber(degrees, kDegrees));
+  NumberText x_text, y_text, sweep_text;
+  FormatNumber(centre_x, kWhole, x_text);
+  FormatNumber(centre_y, kWhole, y_text);
+  FormatNumber(degrees, kDegrees, sweep_text);
+  tr.out.Write(x_text, ",", y_text, ",", sweep_text);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 
 // Formats `value` without the decimal expansion when the result cannot
 // differ from the 15-digit route: the scaled value is exact enough and not
 // near a half. False when that cannot be told.
-bool QuickFormat(double value, const PatternShape& shape, std::string& out) {
+bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
   const int places = shape.fraction_digits;
   if (places < 0 || places > 9 || shape.min_integer_digits > 20) return false;
   const double scaled = std::fabs(value) * kPowersOfTen[places];
@@ -93,7 +93,8 @@ bool QuickFormat(double value, const PatternShape& shape, std::string& out) {
     if (at >= 0 && digits[at] != '0') break;
     --fraction_used;
   }
-  char text[64];
+  static_assert(sizeof out.digits >= 1 + 20 + 15 + 1 + 9);  // sign, integer, point, fraction
+  char* text = out.digits;
   int n = 0;
   if (value < 0 && rounded != 0) text[n++] = '-';
   for (int i = integer_count; i < shape.min_integer_digits; ++i) text[n++] = '0';
@@ -105,20 +106,12 @@ bool QuickFormat(double value, const PatternShape& shape, std::string& out) {
       text[n++] = at >= 0 ? digits[at] : '0';
     }
   }
-  out.assign(text, static_cast<size_t>(n));
+  out.size = static_cast<size_t>(n);
   return true;
 }
 
-}  // namespace
-
-std::string FormatNumber(double value, std::string_view pattern) {
-  return FormatNumber(value, NumberPattern(pattern));
-}
-
-std::string FormatNumber(double value, const NumberPattern& shape) {
-  if (!std::isfinite(value)) return "0";
-  std::string quick;
-  if (QuickFormat(value, shape, quick)) return quick;
+// The 15-digit decimal route, for values the quick one cannot settle.
+std::string SlowFormat(double value, const NumberPattern& shape) {
   std::string integer, fraction;
   RoundDecimal(ToDecimal(std::fabs(value)), shape.fraction_digits, integer, fraction);
 
@@ -138,6 +131,30 @@ std::string FormatNumber(double value, const NumberPattern& shape) {
   out += integer;
   if (!fraction.empty()) out += "." + fraction;
   return out;
+}
+
+}  // namespace
+
+std::string FormatNumber(double value, std::string_view pattern) {
+  return FormatNumber(value, NumberPattern(pattern));
+}
+
+std::string FormatNumber(double value, const NumberPattern& shape) {
+  NumberText text;
+  FormatNumber(value, shape, text);
+  return std::string(std::string_view(text));
+}
+
+void FormatNumber(double value, const NumberPattern& shape, NumberText& text) {
+  text.size = 0;
+  text.spill.clear();
+  if (!std::isfinite(value)) {
+    text.digits[0] = '0';
+    text.size = 1;
+    return;
+  }
+  if (QuickFormat(value, shape, text)) return;
+  text.spill = SlowFormat(value, shape);
 }
 
 }  // namespace tovrin

@@ -36,4 +36,18 @@ struct NumberPattern {
 
 std::string FormatNumber(double value, const NumberPattern& pattern);
 
+// A formatted number without a heap allocation for the usual sizes; only a
+// number far beyond any plotter range goes to `spill`.
+struct NumberText {
+  char digits[64];
+  size_t size = 0;
+  std::string spill;
+  explicit operator std::string_view() const {
+    return spill.empty() ? std::string_view(digits, size) : std::string_view(spill);
+  }
+};
+
+// The same text as FormatNumber, for callers that format per command.
+void FormatNumber(double value, const NumberPattern& pattern, NumberText& text);
+
 }  // namespace tovrin
