@@ -42,23 +42,44 @@ void LineRaster::Draw(QLineF line, QRgb colour, bool antialias) {
     Plain(x0, y0, x1, y1, colour);
 }
 
-// Pixel centres sit at whole coordinates once 0.5 is taken off, as in QPainter.
+namespace {
+
+// A clipped line laid along its major axis: pixel columns a..b, and the
+// minor coordinate at column i is y0 + slope * (i - x0). `steep` means the
+// axes were exchanged.
+struct MajorAxisWalk {
+  bool steep = false;
+  int a = 0, b = 0;
+  double x0 = 0, y0 = 0, slope = 0;
+
+  // Pixel centres sit at whole coordinates once 0.5 is taken off, as in QPainter.
+  MajorAxisWalk(double ax, double ay, double bx, double by) {
+    ax -= 0.5, ay -= 0.5, bx -= 0.5, by -= 0.5;
+    steep = std::abs(by - ay) > std::abs(bx - ax);
+    if (steep) {
+      std::swap(ax, ay);
+      std::swap(bx, by);
+    }
+    if (ax > bx) {
+      std::swap(ax, bx);
+      std::swap(ay, by);
+    }
+    a = static_cast<int>(std::floor(ax + 0.5));
+    b = static_cast<int>(std::floor(bx + 0.5));
+    x0 = ax;
+    y0 = ay;
+    slope = bx > ax ? (by - ay) / (bx - ax) : 0;
+  }
+  double MinorAt(int i) const { return y0 + slope * (i - x0); }
+};
+
+}  // namespace
+
 void LineRaster::Plain(double x0, double y0, double x1, double y1, QRgb colour) {
-  x0 -= 0.5, y0 -= 0.5, x1 -= 0.5, y1 -= 0.5;
-  const bool steep = std::abs(y1 - y0) > std::abs(x1 - x0);
-  if (steep) {
-    std::swap(x0, y0);
-    std::swap(x1, y1);
-  }
-  if (x0 > x1) {
-    std::swap(x0, x1);
-    std::swap(y0, y1);
-  }
-  const int a = static_cast<int>(std::floor(x0 + 0.5)), b = static_cast<int>(std::floor(x1 + 0.5));
-  const double slope = x1 > x0 ? (y1 - y0) / (x1 - x0) : 0;
-  for (int i = a; i <= b; ++i) {
-    const int j = static_cast<int>(std::floor(y0 + slope * (i - x0) + 0.5));
-    if (steep)
+  const MajorAxisWalk walk(x0, y0, x1, y1);
+  for (int i = walk.a; i <= walk.b; ++i) {
+    const int j = static_cast<int>(std::floor(walk.MinorAt(i) + 0.5));
+    if (walk.steep)
       Blend(j, i, colour, 255);
     else
       Blend(i, j, colour, 255);
@@ -67,25 +88,14 @@ void LineRaster::Plain(double x0, double y0, double x1, double y1, QRgb colour) 
 
 // Xiaolin Wu: two pixels across the line share its coverage.
 void LineRaster::Smooth(double x0, double y0, double x1, double y1, QRgb colour) {
-  x0 -= 0.5, y0 -= 0.5, x1 -= 0.5, y1 -= 0.5;
-  const bool steep = std::abs(y1 - y0) > std::abs(x1 - x0);
-  if (steep) {
-    std::swap(x0, y0);
-    std::swap(x1, y1);
-  }
-  if (x0 > x1) {
-    std::swap(x0, x1);
-    std::swap(y0, y1);
-  }
-  const int a = static_cast<int>(std::floor(x0 + 0.5)), b = static_cast<int>(std::floor(x1 + 0.5));
-  const double slope = x1 > x0 ? (y1 - y0) / (x1 - x0) : 0;
+  const MajorAxisWalk walk(x0, y0, x1, y1);
   constexpr double weight = 255;
-  for (int i = a; i <= b; ++i) {
-    const double y = y0 + slope * (i - x0);
+  for (int i = walk.a; i <= walk.b; ++i) {
+    const double y = walk.MinorAt(i);
     const int j = static_cast<int>(std::floor(y));
     const double f = y - j;
     const int lo = static_cast<int>(weight * (1 - f) + 0.5), hi = static_cast<int>(weight * f + 0.5);
-    if (steep) {
+    if (walk.steep) {
       Blend(j, i, colour, lo);
       Blend(j + 1, i, colour, hi);
     } else {

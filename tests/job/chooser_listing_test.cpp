@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "job/header_text.h"
+#include "drawing_files.h"
 #include "ofi_builder.h"
 #include "temp_folder.h"
 
@@ -15,13 +16,8 @@ namespace tovrin {
 namespace {
 
 using test::OfiBuilder;
+using test::SaveDrawing;
 using test::TempFolder;
-
-void SaveDrawing(const TempFolder& dir, const std::string& name, std::string_view header) {
-  OfiBuilder b;
-  b.Header(header).End();
-  b.Save(dir / name);
-}
 
 std::vector<std::string> Texts(const std::vector<ChooserEntry>& entries) {
   std::vector<std::string> out;

@@ -13,6 +13,7 @@
 #include "fakes.h"
 #include "ofi_builder.h"
 #include "platform/cp932.h"
+#include "screenshot.h"
 #include "temp_folder.h"
 #include "ui/file_chooser.h"
 #include "ui/printer_chooser.h"
@@ -20,18 +21,8 @@
 namespace tovrin {
 namespace {
 
-void Settle(int ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool Save(QWidget& window, const std::string& path) {
-  window.show();
-  window.raise();
-  Settle(600);  // the folder tree fills in the background
-  return window.grab().save(QString::fromStdString(path), "PNG");
-}
+using test::Save;
+using test::Settle;
 
 TEST(ChooserScreenshots, Capture) {
   const char* out = std::getenv("TOVRIN_SHOT_DIR");

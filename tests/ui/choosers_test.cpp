@@ -14,6 +14,7 @@
 #include "fakes.h"
 #include "job/header_text.h"
 #include "job/plot_job.h"
+#include "drawing_files.h"
 #include "ofi_builder.h"
 #include "temp_folder.h"
 #include "ui/file_chooser.h"
@@ -25,13 +26,8 @@ namespace {
 using test::FakeHost;
 using test::FakeSpooler;
 using test::OfiBuilder;
+using test::SaveDrawing;
 using test::TempFolder;
-
-void SaveDrawing(const TempFolder& dir, const std::string& name, std::string_view header) {
-  OfiBuilder b;
-  b.Header(header).End();
-  b.Save(dir / name);
-}
 
 QStringList Texts(const QListWidget* list) {
   QStringList out;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "screenshot.h"
 #include "temp_folder.h"
 #include "ui/chooser_preview.h"
 #include "ui/file_chooser.h"
@@ -20,18 +21,8 @@ namespace {
 
 const std::filesystem::path kExamples = std::filesystem::path(__FILE__).parent_path() / "../../examples";
 
-void Settle(int ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool Save(QWidget& window, const std::string& path) {
-  window.show();
-  window.raise();
-  Settle(600);
-  return window.grab().save(QString::fromStdString(path), "PNG");
-}
+using test::Save;
+using test::Settle;
 
 TEST(PreviewScreenshots, Capture) {
   const char* out = std::getenv("TOVRIN_SHOT_DIR");
