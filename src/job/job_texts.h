@@ -7,6 +7,7 @@ inline constexpr const char* kPlotting = "　出図中";
 inline constexpr const char* kFinished = "　出図終了";
 inline constexpr const char* kStopped = "　出図中止";
 inline constexpr const char* kNoDrawings = "図面が無いか、サイズが0です";
+inline constexpr const char* kIncomplete = "図面が終わりまでありません (終了マークが無い)";
 
 inline constexpr const char* kManual = "手動";
 inline constexpr const char* kKeep = "保存";

@@ -161,6 +161,10 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, const std::string& folder
     LogStopped(d, result.reason);
     return Outcome::Next;
   }
+  if (result.end == DrawingEnd::Incomplete) {
+    LogStopped(d, texts::kIncomplete);
+    return Outcome::Next;
+  }
   return FinishDrawing(job, d);
 }
 
@@ -170,7 +174,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, const Drawing& d)
   if (glf_observer_) glf_observer_(d.name, d.glf_path);
   std::string error;
   if (s.OfiOut == texts::kToPlotter && spooler_) {
-    if (!DeliverGlf(*spooler_, host_.OutputPrinter(), d.glf_path, error)) {
+    if (!DeliverGlf(*spooler_, host_.OutputPrinter(), d.glf_path, d.name, error)) {
       LogStopped(d, error);
       summary_.failed = true;
       return Outcome::StopJob;

@@ -60,7 +60,7 @@ enum class Step { Next, End };
 
 // Reads the command word after a prefix and runs the first matching entry.
 // A command runs only when all its words are in the file; otherwise the
-// drawing ends here.
+// drawing ends here, incomplete.
 template <size_t N>
 Step RunCommand(Translation& tr, const std::array<Command, N>& commands) {
   if (!tr.reader.Available(1)) return Step::End;
@@ -81,10 +81,10 @@ DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_goi
   reader.SetWordPosition(1);
   for (;;) {
     if (!keep_going()) return DrawingEnd::Aborted;
-    if (!reader.AtWord()) return DrawingEnd::Finished;
+    if (!reader.AtWord()) return DrawingEnd::Incomplete;
     uint16_t word = reader.Current();
     if (word == kEscAt) {
-      if (!reader.Available(1)) return DrawingEnd::Finished;
+      if (!reader.Available(1)) return DrawingEnd::Incomplete;
       word = reader.ReadWord();
       if (word == kEndMarker) return DrawingEnd::Finished;
     }
@@ -94,7 +94,7 @@ DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_goi
     } else if (word == kEscDollar) {
       step = RunCommand(tr, kDrawingCommands);
     }
-    if (step == Step::End) return DrawingEnd::Finished;
+    if (step == Step::End) return DrawingEnd::Incomplete;
     if (!tr.rejection.empty()) return DrawingEnd::Rejected;
     reader.Advance();
   }

@@ -10,10 +10,12 @@
 
 namespace tovrin {
 
-enum class DrawingEnd { Finished, Aborted, Rejected };
+// Incomplete: the file ended before its end marker (a drawing still being
+// written, or cut short); it is not plotted.
+enum class DrawingEnd { Finished, Aborted, Rejected, Incomplete };
 
-// Runs the cycle from word 1 until the end marker, the end of the file, an
-// incomplete command, a rejection or an abort. `keep_going` is asked before
+// Runs the cycle from word 1 until the end marker, the end of the file (or
+// a command cut off by it), a rejection or an abort. `keep_going` is asked before
 // every top-level word; false aborts the drawing.
 DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_going);
 

@@ -48,6 +48,7 @@ PreviewTranslation TranslateForPreview(const std::string& ofi_path, const PlotSe
   });
   switch (drawn.end) {
     case DrawingEnd::Finished:
+    case DrawingEnd::Incomplete:  // shows what is there; the job would not plot it
       result.glf = out.Bytes();
       break;
     case DrawingEnd::Aborted:

@@ -185,7 +185,7 @@ TEST_F(CupsTest, LargeGlfArrivesWholeAndInOrder) {
   FakePlotter plotter(cups.port);
   ASSERT_TRUE(plotter.ok());
   std::string error;
-  ASSERT_TRUE(DeliverGlf(spooler, cups.queue, ofi / "BIG.GLF", error)) << error;
+  ASSERT_TRUE(DeliverGlf(spooler, cups.queue, ofi / "BIG.GLF", "BIG.OFI", error)) << error;
   ASSERT_TRUE(plotter.WaitForJobs(1, kJobTimeout));
   EXPECT_TRUE(plotter.Jobs()[0] == bytes) << plotter.Jobs()[0].size() << " bytes arrived";
 }

@@ -92,7 +92,7 @@ TEST_F(AreaTest, ElementRunningPastTheCountIsReadWhole) {
   cut.Word(OfiBuilder::kEscDollar).Word(0xFF50).Count(4).Words({0, 100, 100, kLine, 100});
   Translated t = Translate(job, cut);
   EXPECT_EQ(t.Body(), "");
-  EXPECT_EQ(t.result.end, DrawingEnd::Finished);
+  EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
   // A count far beyond the file ends at the first missing code word.
   OfiBuilder huge;
   huge.Word(OfiBuilder::kEscDollar).Word(0xFF50).Count(0xFFFFFFFF).Words({0, 100, 100, kLine, 100, 200});

@@ -97,7 +97,7 @@ TEST_F(WideTest, IncompleteRecordWritesNothing) {
   b.Words({2, 100, 100, 110, 100});
   Translated t = Translate(job, b);
   EXPECT_EQ(t.Body(), "");
-  EXPECT_EQ(t.result.end, DrawingEnd::Finished);
+  EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
 }
 
 TEST_F(WideTest, TinyPatternOnALongPathStaysBounded) {

@@ -50,9 +50,12 @@ std::string Line(const std::string& label, const char* suffix) {
 }
 
 TEST_F(PlotJobTest, SearchTakesOnlyNonEmptyOfiFiles) {
-  ofi.WriteFile("A.OFI", std::string(100, '\0'));
+  // 100 bytes: a blank header and the end marker.
+  std::string drawing(96, '\0');
+  drawing += std::string("\x1b@E\0", 4);
+  ofi.WriteFile("A.OFI", drawing);
   ofi.WriteFile("B.ofi", "");
-  ofi.WriteFile("C.Ofi", std::string(100, '\0'));
+  ofi.WriteFile("C.Ofi", drawing);
   std::filesystem::create_directory(ofi / "D.OFI");
   JobSummary s = Run();
   EXPECT_EQ(s.finished, 1);

@@ -51,24 +51,34 @@ TEST(ReaderCycle, CopyCountRules) {
   EXPECT_EQ(Translate(job, OfiBuilder().Copies(0).End()).glf.substr(9), "PUSP0PGRP-1;\x1b" "E");
 }
 
-TEST(ReaderCycle, EndOfFileEndsTheDrawingNormally) {
-  // No end marker at all.
-  EXPECT_EQ(Translate(Settings(), OfiBuilder().Copies(2)).glf, "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+TEST(ReaderCycle, EndOfFileBeforeTheEndMarkerLeavesTheDrawingIncomplete) {
+  // No end marker at all: the trailer is still written, the drawing is incomplete.
+  auto t = Translate(Settings(), OfiBuilder().Copies(2));
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
   // A prefix, or ESC '@', as the very last word.
   EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscDollar)).result.end,
-            DrawingEnd::Finished);
+            DrawingEnd::Incomplete);
   EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscAt)).result.end,
-            DrawingEnd::Finished);
+            DrawingEnd::Incomplete);
   // A command whose parameter is missing does not run: no copy count.
-  EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscBang).Word(0x0156)).glf,
-            "\x1b%-1BBPINPUSP0\x1b" "E");
+  t = Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscBang).Word(0x0156));
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\x1b" "E");
+  EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
+  // An empty file, and a text file named like a drawing.
+  EXPECT_EQ(Translate(Settings(), OfiBuilder()).result.end, DrawingEnd::Incomplete);
+  OfiBuilder text;
+  for (char c : std::string("hello, this is not a drawing\n")) text.Word(static_cast<uint8_t>(c));
+  EXPECT_EQ(Translate(Settings(), text).result.end, DrawingEnd::Incomplete);
   // An odd trailing byte is not a word.
   auto bytes = OfiBuilder().Copies(2).Bytes();
   bytes.push_back(0x1B);
   JobContext job(MakeSnapshot(Settings()));
   GlfWriter out;
-  TranslateDrawing(job, bytes, out, [] { return true; });
+  EXPECT_EQ(TranslateDrawing(job, bytes, out, [] { return true; }).end, DrawingEnd::Incomplete);
   EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  // The same drawing with its end marker is finished.
+  EXPECT_EQ(Translate(Settings(), OfiBuilder().Copies(2).End()).result.end, DrawingEnd::Finished);
 }
 
 TEST(ReaderCycle, IncompleteCommandWritesNothingNotEvenItsPen) {

@@ -9,7 +9,9 @@ class FakeConnection : public PrinterConnection {
  public:
   explicit FakeConnection(FakeSpooler::Document& doc) : doc_(doc) { doc_.calls.push_back("open"); }
   ~FakeConnection() override { doc_.calls.push_back("close"); }
-  bool StartDocument(const std::string& title, std::string&) override {
+  bool StartDocument(const std::string& job_name, const std::string& title,
+                     std::string&) override {
+    doc_.job_name = job_name;
     doc_.title = title;
     doc_.calls.push_back("start");
     return true;
@@ -36,7 +38,7 @@ std::unique_ptr<PrinterConnection> FakeSpooler::OpenPrinter(const std::string& n
     error = "no such printer";
     return nullptr;
   }
-  documents.push_back(Document{name, {}, {}, {}});
+  documents.push_back(Document{name, {}, {}, {}, {}});
   return std::make_unique<FakeConnection>(documents.back());
 }
 

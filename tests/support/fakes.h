@@ -54,7 +54,7 @@ class FakeHost : public JobHost {
 class FakeSpooler : public Spooler {
  public:
   struct Document {
-    std::string printer, title, bytes;
+    std::string printer, job_name, title, bytes;
     std::vector<std::string> calls;  // the operations in the order made
   };
 

@@ -27,8 +27,9 @@ class CupsConnection : public PrinterConnection {
   CupsConnection(const CupsConnection&) = delete;
   CupsConnection& operator=(const CupsConnection&) = delete;
 
-  bool StartDocument(const std::string& title, std::string& error) override {
-    job_id_ = cupsCreateJob(http_, name_.c_str(), title.c_str(), 0, nullptr);
+  bool StartDocument(const std::string& job_name, const std::string& title,
+                     std::string& error) override {
+    job_id_ = cupsCreateJob(http_, name_.c_str(), job_name.c_str(), 0, nullptr);
     if (job_id_ == 0) {
       error = LastCupsError("the job was not created");
       return false;
@@ -59,6 +60,8 @@ class CupsConnection : public PrinterConnection {
     finished_ = true;
     return true;
   }
+
+  int JobId() const override { return job_id_; }
 
  private:
   http_t* http_;
