@@ -1,6 +1,8 @@
 // The job host of tovrin-batch: log lines to stdout, abort on a signal.
 #pragma once
 
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 #include <optional>
@@ -28,6 +30,10 @@ class BatchHost : public JobHost {
   void ReplaceLastLog(const std::string& line) override { pending_ = line; }
   void ProcessEvents() override {}
   bool AbortRequested() override { return stop_ != 0; }
+  // Waits in small steps, so a signal ends the wait at once.
+  void Wait(int ms) override {
+    for (int waited = 0; waited < ms && stop_ == 0; waited += 20) ::usleep(20000);
+  }
   std::string OutputPrinter() override { return settings_.Hprn; }
   void SetOutputPrinter(const std::string& name) override { settings_.Hprn = name; }
 

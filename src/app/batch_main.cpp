@@ -41,12 +41,13 @@ struct Options {
   std::optional<std::string> config;
   std::vector<std::pair<std::string, std::string>> sets;
   std::optional<double> watch_seconds;
+  double settle_seconds = 2;
   std::optional<std::string> preview_folder;
 };
 
 int Usage(const std::string& message) {
   std::cerr << "tovrin-batch: " << message << "\n"
-            << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]"
+            << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS] [--settle SECONDS]"
                " [--preview DIR]\n";
   return 2;
 }
@@ -74,9 +75,14 @@ std::string ParseOptions(int argc, char** argv, Options& opt) {
       opt.sets.emplace_back(key, v->substr(eq + 1));
     } else if (arg == "--watch") {
       auto v = value("--watch");
-      if (!v || !tovrin::StartsWithNumber(*v) || tovrin::LeadingNumber(*v) < 0)
-        return "--watch needs a number of seconds";
+      if (!v || !tovrin::StartsWithNumber(*v) || !(tovrin::LeadingNumber(*v) >= 0.5))
+        return "--watch needs a number of seconds, at least 0.5";
       opt.watch_seconds = tovrin::LeadingNumber(*v);
+    } else if (arg == "--settle") {
+      auto v = value("--settle");
+      if (!v || !tovrin::StartsWithNumber(*v) || tovrin::LeadingNumber(*v) < 0)
+        return "--settle needs a number of seconds";
+      opt.settle_seconds = tovrin::LeadingNumber(*v);
     } else if (arg == "--preview") {
 #ifdef TOVRIN_WITH_PREVIEW
       auto v = value("--preview");
@@ -127,13 +133,16 @@ int main(int argc, char** argv) {
 #ifdef TOVRIN_WITH_CUPS
   spooler = std::make_unique<tovrin::CupsSpooler>();
 #endif
-  tovrin::PlotJob job(host, spooler.get(), start_folder);
+  tovrin::JobOptions job_options;
+  job_options.settle_seconds = opt.settle_seconds;
+  job_options.repeat = opt.watch_seconds.has_value();
+  tovrin::PlotJob job(host, spooler.get(), start_folder, job_options);
 #ifdef TOVRIN_WITH_PREVIEW
   if (opt.preview_folder) {
     const std::string folder = *opt.preview_folder;
     job.SetGlfObserver([folder](const std::string& name, const std::string& glf_path) {
       std::string error;
-      if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, name.substr(0, name.find('.')), error))
+      if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, tovrin::DrawingStem(name), error))
         std::cerr << "tovrin-batch: preview: " << error << "\n";
     });
   }

@@ -12,29 +12,29 @@ std::optional<int> DeliverGlf(Spooler& spooler, const std::string& printer,
                               std::string& error) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(glf_path, bytes, error)) {
-    error = "cannot read " + glf_path + ": " + error;
+    error = texts::kGlfUnreadable + glf_path + " (" + error + ")";
     return std::nullopt;
   }
   std::string reason;
   std::unique_ptr<PrinterConnection> connection = spooler.OpenPrinter(printer, reason);
   if (!connection) {
-    error = "printer \"" + printer + "\" cannot be opened: " + reason;
+    error = texts::kPrinterCannotOpen + printer + " (" + reason + ")";
     return std::nullopt;
   }
   if (!connection->StartDocument(job_name, texts::kDocumentTitle, reason)) {
-    error = "printer \"" + printer + "\" refused the document: " + reason;
+    error = texts::kPrinterRefused + printer + " (" + reason + ")";
     return std::nullopt;
   }
   constexpr size_t kBlock = 1 << 16;
   std::span<const uint8_t> all(bytes);
   for (size_t at = 0; at < all.size(); at += kBlock) {
     if (!connection->Write(all.subspan(at, std::min(kBlock, all.size() - at)), reason)) {
-      error = "printer \"" + printer + "\" write failed: " + reason;
+      error = texts::kPrinterWriteFailed + printer + " (" + reason + ")";
       return std::nullopt;
     }
   }
   if (!connection->EndDocument(reason)) {
-    error = "printer \"" + printer + "\" did not take the document: " + reason;
+    error = texts::kPrinterRefused + printer + " (" + reason + ")";
     return std::nullopt;
   }
   return connection->JobId();

@@ -1,7 +1,9 @@
 // What a plot job needs of the program that runs it (window or batch).
 #pragma once
 
+#include <chrono>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ class JobHost {
   // Lets the window handle pending events; cheap enough to call per word.
   virtual void ProcessEvents() = 0;
   virtual bool AbortRequested() = 0;
+  // Waits about `ms` milliseconds for a drawing to settle; a window keeps
+  // handling its events meanwhile.
+  virtual void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
   // Manual selection: the chosen file names (with ".OFI"), and the folder the
   // chooser ended in. nullopt: the host has no chooser, search the folder.

@@ -1,11 +1,17 @@
 // One plot job: every waiting (or chosen) drawing to a GLF, delivered or kept.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "history/job_history.h"
 #include "job/job_host.h"
+#include "platform/folder.h"
 #include "platform/spooler.h"
 
 namespace tovrin {
@@ -19,12 +25,31 @@ struct JobSummary {
   bool Clean() const { return stopped == 0 && !failed; }
 };
 
+struct JobOptions {
+  // A drawing is taken only once it has not been modified for this long.
+  double settle_seconds = 2;
+  // A one-shot job waits at most this long for drawings still being written.
+  double settle_wait_seconds = 30;
+  // Polling: drawings still being written wait for the next poll, and a
+  // drawing that was plotted and left in the folder is not plotted again
+  // while it is unchanged.
+  bool repeat = false;
+  // Larger drawings are left in the folder with a log line; 0: 1 GiB, or
+  // less when the memory available is less.
+  uint64_t max_drawing_bytes = 0;
+  // The history to write, owned by the caller; null: the job keeps one in
+  // memory for as long as this PlotJob lives.
+  JobHistory* history = nullptr;
+};
+
 class PlotJob {
  public:
   // `spooler` may be null: GLFs are then kept whatever the output setting.
-  PlotJob(JobHost& host, Spooler* spooler, std::string start_folder);
+  PlotJob(JobHost& host, Spooler* spooler, std::string start_folder, JobOptions options = {});
+  ~PlotJob();
 
-  // Runs the whole job (the window's MinP).
+  // Runs the whole job (the window's MinP). A PlotJob may run many jobs;
+  // it remembers what a poller must not repeat from one to the next.
   JobSummary Run();
 
   // Called with each finished drawing's OFI name and GLF path just before
@@ -34,25 +59,54 @@ class PlotJob {
 
  private:
   struct Drawing;
+  struct Candidate;
   enum class Outcome { Next, StopJob };
+  enum class Intake { Ready, Skip, Leave };
 
-  bool BuildFileList(const PlotSettings& s, std::string& folder, std::vector<std::string>& names);
-  Outcome PlotDrawing(JobContext& job, const std::string& folder, const std::string& name);
-  Outcome FinishDrawing(const JobContext& job, const Drawing& d);
-  void LogStopped(const Drawing& d, const std::string& reason);
+  bool LockFolder(FolderLock& lock, const std::string& folder);
+  std::optional<std::vector<Candidate>> ListCandidates(
+      const std::optional<std::vector<std::string>>& chosen, const std::string& folder);
+  bool AlreadyHandled(const Candidate& c);
+  void ReportIdle(const std::string& folder);
+  Outcome PlotDrawing(JobContext& job, Candidate& c);
+  Intake ReadSettled(Candidate& c, Drawing& d, std::vector<uint8_t>& ofi);
+  bool IsFresh(const FileStamp& stamp) const;
+  Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error);
+  void StartRow(Drawing& d, const Candidate& c);
+  Outcome TranslateToGlf(JobContext& job, Drawing& d, const std::vector<uint8_t>& ofi);
+  Outcome FinishDrawing(const JobContext& job, Drawing& d);
+  void LogStopped(Drawing& d, const char* result, const std::string& reason);
+  void Record(Drawing& d, const char* result, const std::string& reason);
   bool KeepGoing();
+  uint64_t MaxDrawingBytes() const;
 
   JobHost& host_;
   Spooler* spooler_;
   std::string start_folder_;
+  JobOptions options_;
+  std::unique_ptr<JobHistory> own_history_;
+  JobHistory* history_;
   JobSummary summary_;
   GlfObserver glf_observer_;
+  int64_t job_number_ = 0;
+  double settle_deadline_ = 0;      // one-shot: when waiting for fresh drawings ends
+  std::set<std::string> glf_names_;  // GLFs this job has written
+  // What a poller reports once, not at every poll.
+  std::optional<int64_t> idle_reported_;  // the folder's stamp when "no drawings" was logged
+  bool busy_reported_ = false;
 };
 
-// The GLF name of a drawing: its name up to the first "." and ".GLF".
+// A drawing's name up to its first ".": the GLF and preview files take it.
+std::string DrawingStem(const std::string& ofi_name);
+
+// The GLF name of a drawing: its stem and ".GLF".
 std::string GlfNameFor(const std::string& ofi_name);
 
 // True for a name the automatic search takes (".OFI" or ".ofi" anywhere).
 bool IsOfiName(const std::string& name);
+
+// A history that lives in memory only: the job's memory when the database
+// cannot be opened.
+std::unique_ptr<JobHistory> MakeMemoryHistory();
 
 }  // namespace tovrin

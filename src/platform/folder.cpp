@@ -1,14 +1,19 @@
 #include "platform/folder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
+#include <utility>
 
 namespace tovrin {
 
@@ -105,6 +110,205 @@ bool RemoveFile(const std::string& path, std::string& error) {
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty() || folder.back() == '/') return folder + name;
   return folder + "/" + name;
+}
+
+}  // namespace tovrin
+
+namespace tovrin {
+namespace {
+
+FileStamp StampFrom(const struct stat& st) {
+  FileStamp s;
+  s.size = static_cast<uint64_t>(st.st_size);
+  s.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  s.inode = static_cast<uint64_t>(st.st_ino);
+  s.regular = S_ISREG(st.st_mode);
+  return s;
+}
+
+std::string ErrnoText(int error_number) {
+  return error_number == ENOENT ? kVanishedText : std::strerror(error_number);
+}
+
+}  // namespace
+
+std::optional<FileStamp> StampOf(const std::string& path, std::string& error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    error = ErrnoText(errno);
+    return std::nullopt;
+  }
+  return StampFrom(st);
+}
+
+std::optional<std::vector<StampedEntry>> ListStamped(const std::string& folder,
+                                                     bool (*wanted)(const std::string& name),
+                                                     std::string& error) {
+  int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = dir_fd < 0 ? nullptr : ::fdopendir(dir_fd);
+  if (!dir) {
+    error = std::strerror(errno);
+    if (dir_fd >= 0) ::close(dir_fd);
+    return std::nullopt;
+  }
+  std::vector<StampedEntry> entries;
+  errno = 0;
+  while (const dirent* e = ::readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == ".." || !wanted(name)) continue;
+    struct stat st {};
+    if (::fstatat(dir_fd, e->d_name, &st, 0) != 0) continue;  // gone meanwhile
+    entries.push_back({std::move(name), StampFrom(st)});
+    errno = 0;
+  }
+  const int read_error = errno;
+  ::closedir(dir);
+  if (read_error != 0) {
+    error = std::strerror(read_error);
+    return std::nullopt;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const StampedEntry& a, const StampedEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+namespace {
+
+// Reads exactly `size` bytes, then checks that nothing follows.
+ReadResult ReadExactly(int fd, std::vector<uint8_t>& bytes, std::string& error) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = std::strerror(errno);
+      return ReadResult::Failed;
+    }
+    if (n == 0) {
+      error = "the file became shorter while it was read";
+      return ReadResult::Changed;
+    }
+    done += static_cast<size_t>(n);
+  }
+  uint8_t probe;
+  ssize_t n;
+  do n = ::read(fd, &probe, 1);
+  while (n < 0 && errno == EINTR);
+  if (n > 0) {
+    error = "the file grew while it was read";
+    return ReadResult::Changed;
+  }
+  if (n < 0) {
+    error = std::strerror(errno);
+    return ReadResult::Failed;
+  }
+  return ReadResult::Ok;
+}
+
+}  // namespace
+
+ReadResult ReadPlainFile(const std::string& path, uint64_t max_bytes, std::vector<uint8_t>& bytes,
+                         FileStamp& stamp, std::string& error) {
+  bytes.clear();
+  // Non-blocking, so that opening a FIFO never waits for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = ErrnoText(errno);
+    return errno == ENOENT ? ReadResult::Vanished : ReadResult::Failed;
+  }
+  struct stat st {};
+  ReadResult result = ReadResult::Ok;
+  if (::fstat(fd, &st) != 0) {
+    error = std::strerror(errno);
+    result = ReadResult::Failed;
+  } else if (stamp = StampFrom(st); !stamp.regular) {
+    error = S_ISDIR(st.st_mode) ? "is a folder" : "is not a plain file";
+    result = ReadResult::NotAFile;
+  } else if (stamp.size > max_bytes) {
+    error = std::to_string(stamp.size) + " bytes, more than the " + std::to_string(max_bytes) +
+            " bytes a drawing may have";
+    result = ReadResult::TooLarge;
+  } else {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    try {
+      SizeForFile(bytes, static_cast<size_t>(stamp.size));
+      result = ReadExactly(fd, bytes, error);
+    } catch (const std::bad_alloc&) {
+      error = "not enough memory for " + std::to_string(stamp.size) + " bytes";
+      result = ReadResult::NoMemory;
+    }
+  }
+  ::close(fd);
+  if (result != ReadResult::Ok) std::vector<uint8_t>().swap(bytes);
+  return result;
+}
+
+bool SyncPath(const std::string& path, std::string& error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file that cannot be synced
+  if (!ok) error = std::strerror(errno);
+  ::close(fd);
+  return ok;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, std::string& error) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  error = std::strerror(errno);
+  return false;
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+FolderLock::Result FolderLock::TryLock(const std::string& folder, std::string& error) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return Result::Failed;
+  }
+  // flock on the folder itself: nothing is left behind in the spool folder,
+  // and the lock goes with the process however it ends.
+  int rc;
+  do rc = ::flock(fd, LOCK_EX | LOCK_NB);
+  while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    const int lock_error = errno;
+    ::close(fd);
+    error = std::strerror(lock_error);
+    return lock_error == EWOULDBLOCK ? Result::Busy : Result::Failed;
+  }
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+  return Result::Locked;
+}
+
+uint64_t AvailableMemory() {
+  // MemAvailable counts the page cache the kernel would give up; free
+  // pages alone are far too few on a busy machine.
+  std::FILE* f = std::fopen("/proc/meminfo", "re");
+  if (!f) return UINT64_MAX;
+  char line[256];
+  unsigned long long kib = 0;
+  bool found = false;
+  while (!found && std::fgets(line, sizeof line, f))
+    found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
+  std::fclose(f);
+  return found ? static_cast<uint64_t>(kib) * 1024 : UINT64_MAX;
 }
 
 }  // namespace tovrin

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "job/plot_job.h"
 #include "settings/settings_store.h"
 #include "ui/printer_chooser.h"
 #include "ui/ui_texts.h"

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ class QTimer;
 namespace tovrin {
 
 class CaptionButton;
+class PlotJob;
 class ClickLabel;
 class Spooler;
 
@@ -36,6 +38,8 @@ struct MainWindowOptions {
   // A job lets the window handle its events at most this often; 0: at every
   // call (tests that act in the middle of a drawing).
   int pump_interval_ms = 15;
+  // A drawing is taken once it has not been modified for this long.
+  double settle_seconds = 2;
 
   // The dialogs, replaceable so the window can be driven without them.
   std::function<std::vector<std::string>(QWidget*, std::string&, const std::string&,
@@ -80,6 +84,7 @@ class Form1 : public QWidget, public JobHost {
   void ReplaceLastLog(const std::string& line) override;
   void ProcessEvents() override;
   bool AbortRequested() override { return abort_requested_ || closed_; }
+  void Wait(int ms) override;
   std::optional<std::vector<std::string>> ChooseFiles(std::string& ofi_folder) override;
   std::string OutputPrinter() override;
   void SetOutputPrinter(const std::string& name) override;
@@ -147,6 +152,8 @@ class Form1 : public QWidget, public JobHost {
   QTimer* close_timer_ = nullptr;         // Timer3
 
   KeptPlots kept_plots_;
+  // Lives from job to job: a poller remembers what it must not repeat.
+  std::unique_ptr<PlotJob> plot_job_;
 
   ChooserPosition file_chooser_pos_;
   ChooserPosition printer_chooser_pos_;

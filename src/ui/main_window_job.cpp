@@ -1,6 +1,7 @@
 // Form1 as the plot job's host, its timers, and closing.
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
@@ -36,11 +37,16 @@ void Form1::RunJob() {
   abort_requested_ = false;
   create_button_->setEnabled(false);
   kept_plots_.Clear();
-  PlotJob job(*this, options_.spooler, options_.start_folder);
-  job.SetGlfObserver([this](const std::string& name, const std::string& glf_path) {
-    KeepPlot(name, glf_path);
-  });
-  job.Run();
+  if (!plot_job_) {
+    JobOptions job_options;
+    job_options.settle_seconds = options_.settle_seconds;
+    job_options.repeat = mode_.kind == AutoMode::Kind::Repeat;
+    plot_job_ = std::make_unique<PlotJob>(*this, options_.spooler, options_.start_folder, job_options);
+    plot_job_->SetGlfObserver([this](const std::string& name, const std::string& glf_path) {
+      KeepPlot(name, glf_path);
+    });
+  }
+  plot_job_->Run();
   job_running_ = false;
   if (closed_) return;  // closed meanwhile: the window is not touched again
   if (mode_.interval_ms == 0) create_button_->setText(Q(ui_texts::kFinished));
@@ -103,6 +109,14 @@ void Form1::ProcessEvents() {
   }
   QCoreApplication::processEvents();
   pump_clock_.start();
+}
+
+// The window stays responsive while a job waits for a drawing to settle.
+void Form1::Wait(int ms) {
+  if (closed_) return;
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 std::optional<std::vector<std::string>> Form1::ChooseFiles(std::string& ofi_folder) {

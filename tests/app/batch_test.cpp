@@ -34,7 +34,8 @@ BatchRun RunBatch(const TempFolder& folder, const std::string& args) {
   return r;
 }
 
-const std::string kKeepGlf = "--set 'OfiOut=ﾌｧｲﾙ' ";
+// Drawings written just before the run count as settled.
+const std::string kKeepGlf = "--set 'OfiOut=ﾌｧｲﾙ' --settle 0 ";
 
 TEST(Batch, PlotsTheFolderAndPrintsTheFinalLines) {
   TempFolder dir;
@@ -78,6 +79,7 @@ TEST(Batch, UsageErrorsExitTwo) {
   EXPECT_EQ(RunBatch(dir, "--set OfiS").status, 2);
   EXPECT_EQ(RunBatch(dir, "--watch").status, 2);
   EXPECT_EQ(RunBatch(dir, "--watch soon").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--watch 0.2").status, 2);  // a poll this often is a mistake
   EXPECT_EQ(RunBatch(dir, "--bogus").status, 2);
   EXPECT_EQ(RunBatch(dir, "--set OfiTop=99999").status, 2);
   EXPECT_FALSE(dir.Exists("Tovrin.wok"));
@@ -86,8 +88,8 @@ TEST(Batch, UsageErrorsExitTwo) {
 TEST(Batch, WatchRepeatsUntilTerminated) {
   TempFolder dir;
   OfiBuilder().End().Save(dir / "A.OFI");
-  // Two jobs 0.2 s apart, then SIGTERM ends the wait.
-  BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFEnd=消去 --watch 0.2 & pid=$!; sleep 0.5; "
+  // Two jobs 0.5 s apart, then SIGTERM ends the wait.
+  BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFEnd=消去 --watch 0.5 & pid=$!; sleep 0.8; "
                         "kill -TERM $pid; wait $pid");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.rfind("                ,    　出図終了\n", 0), 0u) << r.out;

@@ -36,7 +36,8 @@ class PlotJobTest : public ::testing::Test {
     b.Save(ofi / name);
   }
 
-  JobSummary Run() { return PlotJob(host, &spooler, start.path()).Run(); }
+  // Drawings written just before the run count as settled.
+  JobSummary Run() { return PlotJob(host, &spooler, start.path(), {.settle_seconds = 0}).Run(); }
 
   TempFolder start, ofi;
   FakeHost host;
@@ -202,14 +203,15 @@ TEST_F(PlotJobTest, GlfWriteFailureKeepsTheOfiAndEndsTheJob) {
   host.settings.OfiFEnd = "消去";
   AddDrawing("A.OFI", "A");
   AddDrawing("B.OFI", "B");
-  // Every write to A.GLF fails as on a full disk.
-  std::filesystem::create_symlink("/dev/full", ofi / "A.GLF");
+  // Every write to A's GLF fails as on a full disk.
+  std::filesystem::create_symlink("/dev/full", ofi / ".A.GLF.tmp");
   JobSummary s = Run();
   EXPECT_TRUE(s.failed);
   EXPECT_EQ(host.log[0], Line("A", "　出図中止"));
   ASSERT_EQ(host.log.size(), 2u);  // the reason; B is not started
   EXPECT_TRUE(ofi.Exists("A.OFI"));
-  EXPECT_FALSE(std::filesystem::is_symlink(ofi / "A.GLF"));
+  EXPECT_FALSE(std::filesystem::is_symlink(ofi / ".A.GLF.tmp"));
+  EXPECT_FALSE(ofi.Exists("A.GLF"));
   EXPECT_TRUE(ofi.Exists("B.OFI"));
 }
 

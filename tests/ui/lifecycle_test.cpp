@@ -199,7 +199,7 @@ TEST_F(LifecycleTest, RepeatTickDuringACreateJobIsSkippedAndRearmed) {
   Open("AUTO30");
   bool ticked = false;
   ClickCreateWhile([&] {
-    if (!ofi.Exists("A.GLF")) return false;
+    if (!ofi.Exists(".A.GLF.tmp")) return false;  // A is being translated
     if (!ticked) {
       ticked = true;
       Timer("Timer1")->start(0);
@@ -241,7 +241,7 @@ TEST_F(LifecycleTest, AbortInTheMiddleOfABigDrawingStopsItAndClosesTheWindow) {
   w.show();
   bool aborted = false;
   ClickCreateWhile([&] {
-    if (!ofi.Exists("B.GLF")) return false;  // B is being translated
+    if (!ofi.Exists(".B.GLF.tmp")) return false;  // B is being translated
     Click("Command13");
     aborted = true;
     return true;
@@ -253,6 +253,7 @@ TEST_F(LifecycleTest, AbortInTheMiddleOfABigDrawingStopsItAndClosesTheWindow) {
   EXPECT_TRUE(ofi.Exists("A.GLF"));
   EXPECT_TRUE(ofi.Exists("B.OFI"));
   EXPECT_FALSE(ofi.Exists("B.GLF"));
+  EXPECT_FALSE(ofi.Exists(".B.GLF.tmp"));
   EXPECT_TRUE(ofi.Exists("C.OFI"));
   EXPECT_FALSE(ofi.Exists("C.GLF"));
   EXPECT_TRUE(w.isVisible());
@@ -270,7 +271,7 @@ TEST_F(LifecycleTest, ClosingDuringAJobSavesAtOnceAndLeavesTheWindowAlone) {
   w.show();
   float saved_margin = 0;
   ClickCreateWhile([&] {
-    if (!ofi.Exists("A.GLF")) return false;
+    if (!ofi.Exists(".A.GLF.tmp")) return false;
     w.SetFieldText("Text34", "7.5");
     w.close();
     saved_margin = Saved().OfiMajX;
@@ -279,6 +280,7 @@ TEST_F(LifecycleTest, ClosingDuringAJobSavesAtOnceAndLeavesTheWindowAlone) {
   EXPECT_EQ(saved_margin, 7.5f);
   EXPECT_FALSE(w.isVisible());
   EXPECT_FALSE(ofi.Exists("A.GLF"));
+  EXPECT_FALSE(ofi.Exists(".A.GLF.tmp"));
   EXPECT_TRUE(ofi.Exists("A.OFI"));
   EXPECT_FALSE(ofi.Exists("B.GLF"));
   EXPECT_EQ(Log(), std::vector<std::string>{Line("BIG", "　出図中")});  // never rewritten

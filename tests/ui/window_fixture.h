@@ -31,6 +31,7 @@ class WindowTest : public ::testing::Test {
     o.command_line = command_line;
     o.spooler = &spooler;
     o.pump_interval_ms = pump_interval_ms;
+    o.settle_seconds = 0;  // drawings written just before a job count as settled
     o.choose_files = [this](QWidget*, std::string& folder, const std::string&, ChooserPosition& p) {
       ++file_chooser_opened;
       p = file_chooser_moves_to;
