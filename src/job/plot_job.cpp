@@ -81,6 +81,21 @@ class WorkFile {
   std::string path_;
 };
 
+// A digest of the drawings lying in a folder (FNV-1a over names and stamps).
+uint64_t StateOf(const std::vector<StampedEntry>& entries) {
+  uint64_t h = 14695981039346656037ull;
+  auto mix = [&h](const void* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
+  };
+  for (const StampedEntry& e : entries) {
+    mix(e.name.data(), e.name.size() + 1);
+    mix(&e.stamp.size, sizeof e.stamp.size);
+    mix(&e.stamp.mtime_ns, sizeof e.stamp.mtime_ns);
+    mix(&e.stamp.inode, sizeof e.stamp.inode);
+  }
+  return h;
+}
+
 DrawingIdentity IdentityOf(const std::string& folder, const std::string& name,
                            const FileStamp& stamp) {
   return {folder, name, stamp.size, stamp.mtime_ns, stamp.inode};
@@ -135,9 +150,10 @@ JobSummary PlotJob::Run() {
   if (settings.OfiFMen == texts::kManual) chosen = host_.ChooseFiles(folder);
   FolderLock lock;
   if (!LockFolder(lock, folder)) return summary_;
-  auto candidates = ListCandidates(chosen, folder);
+  uint64_t folder_state = 0;
+  auto candidates = ListCandidates(chosen, folder, folder_state);
   if (!candidates) return summary_;
-  if (candidates->empty()) ReportIdle(folder);
+  if (candidates->empty()) ReportIdle(folder_state);
   host_.ProcessEvents();
   host_.ShowOfiFolder(folder);
 
@@ -176,7 +192,8 @@ bool PlotJob::LockFolder(FolderLock& lock, const std::string& folder) {
 // *.OFI files that are not empty. Those a poller has already handled, and
 // those still with the spooler, are left out.
 std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
-    const std::optional<std::vector<std::string>>& chosen, const std::string& folder) {
+    const std::optional<std::vector<std::string>>& chosen, const std::string& folder,
+    uint64_t& folder_state) {
   std::vector<Candidate> listed;
   std::string error;
   if (chosen) {
@@ -191,6 +208,7 @@ std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
       summary_.failed = true;
       return std::nullopt;
     }
+    folder_state = StateOf(*entries);
     for (StampedEntry& e : *entries)
       if (e.stamp.regular && e.stamp.size != 0) listed.push_back({e.name, folder, e.stamp, false});
   }
@@ -212,17 +230,10 @@ bool PlotJob::AlreadyHandled(const Candidate& c) {
                              last->result == result::kIncomplete);
 }
 
-// A poller says "no drawings" once until the folder changes.
-void PlotJob::ReportIdle(const std::string& folder) {
-  if (!options_.repeat) {
-    host_.AddLog(texts::kNoDrawings);
-    return;
-  }
-  std::string ignored;
-  auto stamp = StampOf(folder, ignored);
-  const int64_t folder_mtime = stamp ? stamp->mtime_ns : 0;
-  if (idle_reported_ == folder_mtime) return;
-  idle_reported_ = folder_mtime;
+// A poller says "no drawings" once until the drawings in the folder change.
+void PlotJob::ReportIdle(uint64_t folder_state) {
+  if (options_.repeat && idle_reported_ == folder_state) return;
+  idle_reported_ = folder_state;
   host_.AddLog(texts::kNoDrawings);
 }
 

@@ -65,9 +65,10 @@ class PlotJob {
 
   bool LockFolder(FolderLock& lock, const std::string& folder);
   std::optional<std::vector<Candidate>> ListCandidates(
-      const std::optional<std::vector<std::string>>& chosen, const std::string& folder);
+      const std::optional<std::vector<std::string>>& chosen, const std::string& folder,
+      uint64_t& folder_state);
   bool AlreadyHandled(const Candidate& c);
-  void ReportIdle(const std::string& folder);
+  void ReportIdle(uint64_t folder_state);
   Outcome PlotDrawing(JobContext& job, Candidate& c);
   Intake ReadSettled(Candidate& c, Drawing& d, std::vector<uint8_t>& ofi);
   bool IsFresh(const FileStamp& stamp) const;
@@ -92,7 +93,7 @@ class PlotJob {
   double settle_deadline_ = 0;      // one-shot: when waiting for fresh drawings ends
   std::set<std::string> glf_names_;  // GLFs this job has written
   // What a poller reports once, not at every poll.
-  std::optional<int64_t> idle_reported_;  // the folder's stamp when "no drawings" was logged
+  std::optional<uint64_t> idle_reported_;  // the folder's drawings when "no drawings" was logged
   bool busy_reported_ = false;
 };
 

@@ -1,0 +1,294 @@
+// tovrin-batch over a spool folder that other programs write into, the way
+// it fails for users: real processes, real files, writers that pause, two
+// pollers, kill -9.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ofi_builder.h"
+#include "temp_folder.h"
+
+namespace tovrin {
+namespace {
+
+using namespace std::chrono_literals;
+using test::OfiBuilder;
+using test::TempFolder;
+namespace fs = std::filesystem;
+
+const std::string kFinished = "　出図終了";
+const std::string kStopped = "　出図中止";
+
+// tovrin-batch started in `folder` with `args`, its output in a file.
+class Batch {
+ public:
+  Batch(const TempFolder& folder, std::vector<std::string> args)
+      : out_path_(folder / ("batch-" + std::to_string(++count_) + ".out")) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int fd = ::open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || ::chdir(folder.path().c_str()) != 0) ::_exit(127);
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+      std::vector<char*> argv{const_cast<char*>(TOVRIN_BATCH_PATH)};
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(TOVRIN_BATCH_PATH, argv.data());
+      ::_exit(127);
+    }
+  }
+  ~Batch() {
+    if (pid_ > 0) Stop(SIGKILL);
+  }
+
+  // Sends `signal` (none: just waits) and returns the exit status.
+  int Stop(int signal = SIGTERM) {
+    if (pid_ <= 0) return status_;
+    if (signal != 0) ::kill(pid_, signal);
+    int st = 0;
+    ::waitpid(pid_, &st, 0);
+    pid_ = -1;
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return status_;
+  }
+  int Wait() { return Stop(0); }
+
+  std::string Output() const {
+    std::ifstream f(out_path_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  }
+  int Count(const std::string& text) const {
+    const std::string out = Output();
+    int n = 0;
+    for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) ++n;
+    return n;
+  }
+
+ private:
+  static inline int count_ = 0;
+  std::string out_path_;
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+std::string Header(const std::string& label) {
+  std::string h = label;
+  h.resize(16, ' ');
+  return h + ",    ";
+}
+
+// A drawing with some lines and its end marker.
+std::vector<uint8_t> Drawing(const std::string& label, int lines = 50) {
+  OfiBuilder b;
+  b.Header(label).Scale(10).SheetRecord(29700, 21000, 29700, 21000).LineClass(2);
+  for (int i = 0; i < lines; ++i) b.Line(i * 37 % 20000, i * 11 % 14000, i * 53 % 20000, 900);
+  b.End();
+  return b.Bytes();
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, size_t from = 0,
+                size_t to = std::string::npos, bool append = false) {
+  std::ofstream f(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+  to = std::min(to, bytes.size());
+  f.write(reinterpret_cast<const char*>(bytes.data() + from), static_cast<std::streamsize>(to - from));
+}
+
+// The GLF a one-shot run makes of these bytes in a folder of its own.
+std::string GlfOf(const std::vector<uint8_t>& bytes) {
+  TempFolder dir;
+  WriteBytes(dir / "X.OFI", bytes);
+  Batch b(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--settle", "0"});
+  EXPECT_EQ(b.Wait(), 0) << b.Output();
+  return dir.ReadFile("X.GLF");
+}
+
+const std::vector<std::string> kPoll = {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去",
+                                        "--watch", "0.5", "--settle", "1.5"};
+
+TEST(SpoolFolder, AWriterThatPausesIsPlottedOnceAndWhole) {
+  TempFolder dir;
+  const auto drawing = Drawing("PAUSED", 400);
+  const size_t half = drawing.size() / 2;
+  Batch poller(dir, kPoll);
+  // Half a drawing, a pause of two polls (within the settle time), the rest.
+  WriteBytes(dir / "A.OFI", drawing, 0, half);
+  std::this_thread::sleep_for(1s);
+  WriteBytes(dir / "A.OFI", drawing, half, std::string::npos, true);
+  // The same through a temporary name renamed when complete.
+  WriteBytes(dir / "B.OFI.tmp", drawing, 0, half);
+  std::this_thread::sleep_for(1s);
+  WriteBytes(dir / "B.OFI.tmp", drawing, half, std::string::npos, true);
+  fs::rename(dir / "B.OFI.tmp", dir / "B.OFI");
+  ASSERT_TRUE(WaitFor([&] { return !dir.Exists("A.OFI") && !dir.Exists("B.OFI"); }))
+      << poller.Output();
+  std::this_thread::sleep_for(1s);  // a few more polls
+  EXPECT_EQ(poller.Stop(), 0);
+  EXPECT_EQ(poller.Count(Header("PAUSED") + kFinished), 2) << poller.Output();
+  EXPECT_EQ(poller.Count(kStopped), 0) << poller.Output();
+  const std::string whole = GlfOf(drawing);
+  EXPECT_EQ(dir.ReadFile("A.GLF"), whole);
+  EXPECT_EQ(dir.ReadFile("B.GLF"), whole);
+}
+
+TEST(SpoolFolder, ATruncatedDrawingIsKeptUntilItIsComplete) {
+  TempFolder dir;
+  const auto drawing = Drawing("CUT");
+  WriteBytes(dir / "A.OFI", drawing, 0, drawing.size() - 2);  // no end marker
+  Batch once(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去", "--settle", "0"});
+  EXPECT_EQ(once.Wait(), 1);
+  EXPECT_EQ(once.Count(Header("CUT") + kStopped), 1) << once.Output();
+  EXPECT_NE(once.Output().find("終了マーク"), std::string::npos) << once.Output();
+  EXPECT_TRUE(dir.Exists("A.OFI"));
+  EXPECT_FALSE(dir.Exists("A.GLF"));
+  EXPECT_FALSE(dir.Exists(".A.GLF.tmp"));
+  // Text named like a drawing is left alone the same way.
+  std::ofstream(dir / "NOTES.OFI") << "not a drawing at all\n";
+
+  // A poller reports it once, not at every poll, and plots it once whole.
+  Batch poller(dir, kPoll);
+  std::this_thread::sleep_for(3s);
+  WriteBytes(dir / "A.OFI", drawing);
+  ASSERT_TRUE(WaitFor([&] { return dir.Exists("A.GLF"); })) << poller.Output();
+  EXPECT_EQ(poller.Stop(), 1);  // the incomplete drawing counts as not finished
+  EXPECT_EQ(poller.Count(Header("CUT") + kStopped), 1) << poller.Output();
+  EXPECT_EQ(poller.Count(Header("CUT") + kFinished), 1) << poller.Output();
+  EXPECT_EQ(dir.ReadFile("A.GLF"), GlfOf(drawing));
+  EXPECT_TRUE(dir.Exists("NOTES.OFI"));
+  EXPECT_FALSE(dir.Exists("NOTES.GLF"));
+}
+
+TEST(SpoolFolder, TwoPollersPlotEachOfFiftyDrawingsExactlyOnce) {
+  TempFolder dir, staging;
+  fs::create_directory(dir / "spool");
+  for (int i = 0; i < 50; ++i) WriteBytes(staging / ("D" + std::to_string(100 + i) + ".OFI"), Drawing("D", 200));
+  // Both pollers share the start folder but not their memories.
+  std::vector<std::string> args = kPoll;
+  args.insert(args.end(), {"--set", "OfiFile=" + (dir / "spool")});
+  Batch first(dir, args), second(dir, args);
+  std::this_thread::sleep_for(700ms);
+  for (const auto& e : fs::directory_iterator(staging.path()))
+    fs::rename(e.path(), dir / ("spool/" + e.path().filename().string()));
+  ASSERT_TRUE(WaitFor([&] {
+    for (const auto& e : fs::directory_iterator(dir / "spool"))
+      if (e.path().extension() == ".OFI") return false;
+    return true;
+  })) << first.Output() << second.Output();
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(first.Stop(), 0);
+  EXPECT_EQ(second.Stop(), 0);
+  EXPECT_EQ(first.Count(kFinished) + second.Count(kFinished), 50)
+      << first.Output() << "--\n" << second.Output();
+  EXPECT_EQ(first.Count(kStopped) + second.Count(kStopped), 0);
+  int glfs = 0;
+  for (const auto& e : fs::directory_iterator(dir / "spool")) glfs += e.path().extension() == ".GLF";
+  EXPECT_EQ(glfs, 50);
+}
+
+TEST(SpoolFolder, AKeptDrawingIsPlottedOnceByAPollerAndIdleIsReportedOnce) {
+  TempFolder dir;
+  WriteBytes(dir / "A.OFI", Drawing("KEPT"));
+  Batch poller(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--watch", "0.5", "--settle", "0"});
+  ASSERT_TRUE(WaitFor([&] { return dir.Exists("A.GLF"); }));
+  std::this_thread::sleep_for(2s);  // three polls and more
+  EXPECT_EQ(poller.Stop(), 0);
+  EXPECT_EQ(poller.Count(kFinished), 1) << poller.Output();
+  EXPECT_EQ(poller.Count("図面が無いか、サイズが0です"), 1) << poller.Output();
+  EXPECT_TRUE(dir.Exists("A.OFI"));
+}
+
+TEST(SpoolFolder, TwoDrawingsOfOneGlfNameStopTheSecond) {
+  TempFolder dir;
+  WriteBytes(dir / "A.1.OFI", Drawing("FIRST"));
+  WriteBytes(dir / "A.2.OFI", Drawing("SECOND", 10));
+  Batch once(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去", "--settle", "0"});
+  EXPECT_EQ(once.Wait(), 1);
+  EXPECT_EQ(once.Count(Header("FIRST") + kFinished), 1) << once.Output();
+  EXPECT_EQ(once.Count(Header("SECOND") + kStopped), 1) << once.Output();
+  EXPECT_EQ(dir.ReadFile("A.GLF"), GlfOf(Drawing("FIRST")));
+  EXPECT_FALSE(dir.Exists("A.1.OFI"));
+  EXPECT_TRUE(dir.Exists("A.2.OFI"));
+}
+
+TEST(SpoolFolder, KillDuringABigDrawingLeavesNoGlfAndTheNextRunPlotsIt) {
+  TempFolder dir;
+  WriteBytes(dir / "BIG.OFI", Drawing("BIG", 1'500'000));
+  Batch killed(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去", "--settle", "0"});
+  ASSERT_TRUE(WaitFor([&] { return dir.Exists(".BIG.GLF.tmp"); }));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(killed.Stop(SIGKILL), 128 + SIGKILL);
+  EXPECT_FALSE(dir.Exists("BIG.GLF"));
+  EXPECT_TRUE(dir.Exists("BIG.OFI"));
+
+  Batch next(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去", "--settle", "0"});
+  EXPECT_EQ(next.Wait(), 0) << next.Output();
+  EXPECT_EQ(next.Count(Header("BIG") + kFinished), 1);
+  EXPECT_TRUE(dir.Exists("BIG.GLF"));
+  EXPECT_FALSE(dir.Exists(".BIG.GLF.tmp"));
+  EXPECT_FALSE(dir.Exists("BIG.OFI"));
+  EXPECT_FALSE(dir.Exists("Tovrin.wok"));
+}
+
+TEST(SpoolFolder, AHugeSparseDrawingDoesNotStopTheGoodOne) {
+  TempFolder dir;
+  WriteBytes(dir / "A.OFI", Drawing("GOOD"));
+  {
+    std::ofstream(dir / "HUGE.OFI") << "x";
+  }
+  fs::resize_file(dir / "HUGE.OFI", uint64_t{100} << 30);
+  Batch once(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去", "--settle", "0"});
+  EXPECT_EQ(once.Wait(), 1) << once.Output();
+  EXPECT_EQ(once.Count(Header("GOOD") + kFinished), 1) << once.Output();
+  EXPECT_EQ(once.Count(kStopped), 1) << once.Output();
+  EXPECT_TRUE(dir.Exists("HUGE.OFI"));
+  EXPECT_FALSE(dir.Exists("HUGE.GLF"));
+}
+
+TEST(SpoolFolder, AFolderAnotherProgramPlotsIsLeftAloneAndSaidOnce) {
+  TempFolder dir;
+  WriteBytes(dir / "A.OFI", Drawing("LOCKED"));
+  int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  Batch poller(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--watch", "0.5", "--settle", "0"});
+  std::this_thread::sleep_for(2s);
+  EXPECT_FALSE(dir.Exists("A.GLF"));
+  ::close(fd);  // the other program is done
+  ASSERT_TRUE(WaitFor([&] { return dir.Exists("A.GLF"); })) << poller.Output();
+  EXPECT_EQ(poller.Stop(), 0);
+  EXPECT_EQ(poller.Count("別のプログラムがこのフォルダを出図中です"), 1) << poller.Output();
+  EXPECT_EQ(poller.Count(kFinished), 1);
+}
+
+TEST(SpoolFolder, AOneShotJobWaitsForADrawingStillBeingWritten) {
+  TempFolder dir;
+  const auto drawing = Drawing("SLOW");
+  WriteBytes(dir / "A.OFI", drawing, 0, 40);
+  Batch once(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--settle", "1"});
+  std::this_thread::sleep_for(600ms);
+  WriteBytes(dir / "A.OFI", drawing);
+  EXPECT_EQ(once.Wait(), 0) << once.Output();
+  EXPECT_EQ(once.Count(Header("SLOW") + kFinished), 1) << once.Output();
+  EXPECT_EQ(dir.ReadFile("A.GLF"), GlfOf(drawing));
+}
+
+}  // namespace
+}  // namespace tovrin
