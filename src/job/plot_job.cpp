@@ -1,35 +1,18 @@
 #include "job/plot_job.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
 #include "job/delivery.h"
 #include "job/header_text.h"
-#include "job/job_texts.h"
+#include "job/job_records.h"
 #include "ofi/reader_cycle.h"
 
 namespace tovrin {
 
+using namespace job_detail;
 namespace result = history_result;
-
-struct PlotJob::Candidate {
-  std::string name;
-  std::string folder;
-  std::optional<FileStamp> stamp;  // as listed; none when a chosen file is missing
-  bool chosen = false;             // picked in the chooser rather than found
-};
-
-struct PlotJob::Drawing {
-  std::string name;
-  std::string folder;
-  std::string ofi_path;
-  std::string glf_path;
-  std::string temp_path;  // the GLF is written here, then renamed
-  std::string header;
-  HistoryRow row;
-};
 
 namespace {
 
@@ -39,24 +22,6 @@ constexpr uint64_t kDefaultMaxDrawingBytes = uint64_t{1} << 30;
 // drawing that makes far more plotter text than any real one.
 constexpr uint64_t kGlfAllowanceBytes = uint64_t{64} << 20;
 constexpr uint64_t kGlfBytesPerOfiByte = 64;
-// Modification times this far ahead of the clock are a skewed clock, not a
-// drawing being written.
-constexpr double kFutureSkewSeconds = 60;
-constexpr int kSettlePollMs = 200;
-
-std::string Reason(const std::string& what) { return texts::kReasonIndent + what; }
-
-double WallSeconds() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
-}
-
-double SteadySeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-int64_t NowMs() { return static_cast<int64_t>(WallSeconds() * 1000); }
 
 // The folder setting, taken relative to the start folder when it is relative.
 std::string ResolveFolder(const std::string& start, const std::string& folder) {
@@ -81,26 +46,6 @@ class WorkFile {
   std::string path_;
 };
 
-// A digest of the drawings lying in a folder (FNV-1a over names and stamps).
-uint64_t StateOf(const std::vector<StampedEntry>& entries) {
-  uint64_t h = 14695981039346656037ull;
-  auto mix = [&h](const void* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
-  };
-  for (const StampedEntry& e : entries) {
-    mix(e.name.data(), e.name.size() + 1);
-    mix(&e.stamp.size, sizeof e.stamp.size);
-    mix(&e.stamp.mtime_ns, sizeof e.stamp.mtime_ns);
-    mix(&e.stamp.inode, sizeof e.stamp.inode);
-  }
-  return h;
-}
-
-DrawingIdentity IdentityOf(const std::string& folder, const std::string& name,
-                           const FileStamp& stamp) {
-  return {folder, name, stamp.size, stamp.mtime_ns, stamp.inode};
-}
-
 }  // namespace
 
 std::string DrawingStem(const std::string& ofi_name) {
@@ -118,8 +63,7 @@ PlotJob::PlotJob(JobHost& host, Spooler* spooler, std::string start_folder, JobO
       spooler_(spooler),
       start_folder_(std::move(start_folder)),
       options_(options),
-      own_history_(options.history ? nullptr : MakeMemoryHistory()),
-      history_(options.history ? options.history : own_history_.get()) {}
+      history_(options.history) {}
 
 PlotJob::~PlotJob() = default;
 
@@ -134,9 +78,23 @@ uint64_t PlotJob::MaxDrawingBytes() const {
   return std::min(kDefaultMaxDrawingBytes, AvailableMemory() / 2);
 }
 
+// The history outlives the program in the start folder; when it cannot be
+// opened, plotting goes on with a memory of this program's own jobs.
+void PlotJob::OpenHistory() {
+  if (history_) return;
+  std::string error;
+  own_history_ = JobHistory::Open(JoinPath(start_folder_, kHistoryFileName), error);
+  if (!own_history_) {
+    host_.AddLog(Reason(texts::kNoHistory + error + ")"));
+    own_history_ = MakeMemoryHistory();
+  }
+  history_ = own_history_.get();
+}
+
 JobSummary PlotJob::Run() {
   summary_ = {};
   glf_names_.clear();
+  OpenHistory();
   PlotSettings settings;
   std::string error;
   if (!host_.CaptureSettings(settings, error)) {
@@ -165,76 +123,8 @@ JobSummary PlotJob::Run() {
     host_.ProcessEvents();
     if (host_.AbortRequested()) break;
   }
+  TrackDeliveries(settings, folder);
   return summary_;
-}
-
-// Another program plotting the folder makes this job a no-op, reported once
-// until the folder is free again.
-bool PlotJob::LockFolder(FolderLock& lock, const std::string& folder) {
-  std::string error;
-  switch (lock.TryLock(folder, error)) {
-    case FolderLock::Result::Locked:
-      busy_reported_ = false;
-      return true;
-    case FolderLock::Result::Busy:
-      if (!busy_reported_) host_.AddLog(Reason(texts::kFolderBusy + folder));
-      busy_reported_ = true;
-      return false;
-    case FolderLock::Result::Failed:
-      break;
-  }
-  host_.AddLog(Reason(texts::kFolderUnreadable + folder + " (" + error + ")"));
-  summary_.failed = true;
-  return false;
-}
-
-// The drawings to plot, in name order: the chosen ones, or the folder's
-// *.OFI files that are not empty. Those a poller has already handled, and
-// those still with the spooler, are left out.
-std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
-    const std::optional<std::vector<std::string>>& chosen, const std::string& folder,
-    uint64_t& folder_state) {
-  std::vector<Candidate> listed;
-  std::string error;
-  if (chosen) {
-    for (const std::string& name : *chosen) {
-      std::string ignored;
-      listed.push_back({name, folder, StampOf(JoinPath(folder, name), ignored), true});
-    }
-  } else {
-    auto entries = ListStamped(folder, IsOfiName, error);
-    if (!entries) {
-      host_.AddLog(Reason(texts::kFolderUnreadable + folder + " (" + error + ")"));
-      summary_.failed = true;
-      return std::nullopt;
-    }
-    folder_state = StateOf(*entries);
-    for (StampedEntry& e : *entries)
-      if (e.stamp.regular && e.stamp.size != 0) listed.push_back({e.name, folder, e.stamp, false});
-  }
-  std::vector<Candidate> candidates;
-  for (Candidate& c : listed)
-    if (!AlreadyHandled(c)) candidates.push_back(std::move(c));
-  return candidates;
-}
-
-// A drawing whose plot is still with the spooler is never plotted again; a
-// poller also passes over an unchanged drawing it has plotted or refused.
-bool PlotJob::AlreadyHandled(const Candidate& c) {
-  if (!c.stamp) return false;
-  auto last = history_->LastFor(IdentityOf(c.folder, c.name, *c.stamp));
-  if (!last) return false;
-  if (last->result == result::kDelivering) return true;
-  return options_.repeat && (last->result == result::kFinished ||
-                             last->result == result::kRejected ||
-                             last->result == result::kIncomplete);
-}
-
-// A poller says "no drawings" once until the drawings in the folder change.
-void PlotJob::ReportIdle(uint64_t folder_state) {
-  if (options_.repeat && idle_reported_ == folder_state) return;
-  idle_reported_ = folder_state;
-  host_.AddLog(texts::kNoDrawings);
 }
 
 void PlotJob::Record(Drawing& d, const char* outcome, const std::string& reason) {
@@ -274,63 +164,6 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
     return Outcome::Next;
   }
   return TranslateToGlf(job, d, ofi);
-}
-
-// Reads the drawing once it has settled: not modified for the settle time,
-// and the same when read as when listed. A poller leaves a drawing that is
-// still being written for its next poll; a one-shot job waits for it.
-PlotJob::Intake PlotJob::ReadSettled(Candidate& c, Drawing& d, std::vector<uint8_t>& ofi) {
-  for (;;) {
-    std::string error;
-    if (!c.stamp) c.stamp = StampOf(d.ofi_path, error);
-    if (!c.stamp) return Unreadable(c, d, error);
-    if (!IsFresh(*c.stamp)) {
-      FileStamp read_stamp;
-      switch (ReadPlainFile(d.ofi_path, MaxDrawingBytes(), ofi, read_stamp, error)) {
-        case ReadResult::Ok:
-          if (read_stamp == *c.stamp) return Intake::Ready;
-          break;
-        case ReadResult::Changed:
-          break;
-        case ReadResult::Vanished:
-          return Unreadable(c, d, error);
-        case ReadResult::TooLarge:
-        case ReadResult::NoMemory:
-        case ReadResult::NotAFile:
-        case ReadResult::Failed:
-          return Unreadable(c, d, error);
-      }
-      c.stamp = read_stamp;  // changed since it was listed: being written
-    }
-    if (options_.repeat) return Intake::Leave;
-    if (SteadySeconds() >= settle_deadline_ || host_.AbortRequested()) {
-      host_.AddLog(Reason(c.name + texts::kStillBeingWritten));
-      return Intake::Leave;
-    }
-    host_.Wait(kSettlePollMs);
-    c.stamp = StampOf(d.ofi_path, error);
-    if (!c.stamp) return Unreadable(c, d, error);
-  }
-}
-
-bool PlotJob::IsFresh(const FileStamp& stamp) const {
-  const double age = WallSeconds() - static_cast<double>(stamp.mtime_ns) / 1e9;
-  return age < options_.settle_seconds && age > -kFutureSkewSeconds;
-}
-
-// A listed drawing that vanished before it was read was taken by someone
-// else: a note, not a failure. Anything else that cannot be read stays in
-// the folder with its reason in the log.
-PlotJob::Intake PlotJob::Unreadable(const Candidate& c, Drawing& d, const std::string& error) {
-  if (!c.chosen && error == kVanishedText) {
-    host_.AddLog(Reason(c.name + texts::kVanished));
-    return Intake::Skip;
-  }
-  d.header = BlankHeaderText();
-  StartRow(d, c);
-  host_.AddLog(d.header + texts::kPlotting);
-  LogStopped(d, result::kFailed, c.name + texts::kUnreadable + error + ")");
-  return Intake::Skip;
 }
 
 void PlotJob::StartRow(Drawing& d, const Candidate& c) {
@@ -414,6 +247,11 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
     }
     d.row.cups_job_id = *job_id;
     RemoveFile(d.glf_path, error);
+    // The OFI waits until the spooler reports the job completed.
+    host_.ReplaceLastLog(d.header + texts::kFinished);
+    ++summary_.finished;
+    Record(d, result::kDelivering, {});
+    return Outcome::Next;
   }
   host_.ReplaceLastLog(d.header + texts::kFinished);
   ++summary_.finished;

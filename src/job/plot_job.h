@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -37,8 +38,11 @@ struct JobOptions {
   // Larger drawings are left in the folder with a log line; 0: 1 GiB, or
   // less when the memory available is less.
   uint64_t max_drawing_bytes = 0;
-  // The history to write, owned by the caller; null: the job keeps one in
-  // memory for as long as this PlotJob lives.
+  // A one-shot job waits this long for the spooler to complete its
+  // deliveries; a poller looks again at every poll.
+  double wait_delivered_seconds = 120;
+  // The history to write, owned by the caller; null: the job opens
+  // Tovrin.db in the start folder, or keeps one in memory when it cannot.
   JobHistory* history = nullptr;
 };
 
@@ -80,13 +84,18 @@ class PlotJob {
   void Record(Drawing& d, const char* result, const std::string& reason);
   bool KeepGoing();
   uint64_t MaxDrawingBytes() const;
+  void TrackDeliveries(const PlotSettings& s, const std::string& folder);
+  bool CheckDelivery(const PlotSettings& s, HistoryRow& row);
+  void RemoveDeliveredOfi(const HistoryRow& row);
+  void ReportWaiting(const HistoryRow& row);
+  void OpenHistory();
 
   JobHost& host_;
   Spooler* spooler_;
   std::string start_folder_;
   JobOptions options_;
   std::unique_ptr<JobHistory> own_history_;
-  JobHistory* history_;
+  JobHistory* history_ = nullptr;
   JobSummary summary_;
   GlfObserver glf_observer_;
   int64_t job_number_ = 0;
@@ -95,6 +104,7 @@ class PlotJob {
   // What a poller reports once, not at every poll.
   std::optional<uint64_t> idle_reported_;  // the folder's drawings when "no drawings" was logged
   bool busy_reported_ = false;
+  std::map<int64_t, std::string> waiting_reported_;  // history row → the state last said
 };
 
 // A drawing's name up to its first ".": the GLF and preview files take it.

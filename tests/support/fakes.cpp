@@ -7,7 +7,9 @@ namespace {
 
 class FakeConnection : public PrinterConnection {
  public:
-  explicit FakeConnection(FakeSpooler::Document& doc) : doc_(doc) { doc_.calls.push_back("open"); }
+  FakeConnection(FakeSpooler::Document& doc, int job_id) : doc_(doc), job_id_(job_id) {
+    doc_.calls.push_back("open");
+  }
   ~FakeConnection() override { doc_.calls.push_back("close"); }
   bool StartDocument(const std::string& job_name, const std::string& title,
                      std::string&) override {
@@ -25,9 +27,11 @@ class FakeConnection : public PrinterConnection {
     doc_.calls.push_back("end");
     return true;
   }
+  int JobId() const override { return job_id_; }
 
  private:
   FakeSpooler::Document& doc_;
+  int job_id_;
 };
 
 }  // namespace
@@ -39,7 +43,7 @@ std::unique_ptr<PrinterConnection> FakeSpooler::OpenPrinter(const std::string& n
     return nullptr;
   }
   documents.push_back(Document{name, {}, {}, {}, {}});
-  return std::make_unique<FakeConnection>(documents.back());
+  return std::make_unique<FakeConnection>(documents.back(), static_cast<int>(documents.size()));
 }
 
 }  // namespace tovrin::test

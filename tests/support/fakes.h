@@ -33,6 +33,10 @@ class FakeHost : public JobHost {
     if (on_events) on_events(*this);
   }
   bool AbortRequested() override { return abort; }
+  void Wait(int ms) override {
+    waited_ms += ms;
+    if (on_wait) on_wait(*this);
+  }
   std::optional<std::vector<std::string>> ChooseFiles(std::string& folder) override {
     if (!chooser) return std::nullopt;
     return chooser(folder);
@@ -47,6 +51,8 @@ class FakeHost : public JobHost {
   bool abort = false;
   std::string printer;
   std::function<void(FakeHost&)> on_events;
+  std::function<void(FakeHost&)> on_wait;  // instead of sleeping
+  long waited_ms = 0;
   std::function<std::optional<std::vector<std::string>>(std::string&)> chooser;
 };
 
@@ -61,10 +67,19 @@ class FakeSpooler : public Spooler {
   std::string DefaultPrinter() override { return default_printer; }
   std::vector<std::string> InstalledPrinters() override { return printers; }
   std::unique_ptr<PrinterConnection> OpenPrinter(const std::string& name, std::string& error) override;
+  // Jobs are numbered from 1 in delivery order; their state is `job_state`'s
+  // answer, completed when it is not set.
+  PrintJobStatus QueryJob(const std::string& printer, int job_id) override {
+    ++queries;
+    if (!job_state) return Spooler::QueryJob(printer, job_id);
+    return job_state(job_id);
+  }
 
   std::string default_printer = "Plotter1";
   std::vector<std::string> printers{"Plotter1", "Plotter2"};
   std::vector<Document> documents;
+  std::function<PrintJobStatus(int job_id)> job_state;
+  int queries = 0;
 };
 
 }  // namespace tovrin::test
