@@ -164,44 +164,57 @@ TEST(SpoolFolder, ATruncatedDrawingIsKeptUntilItIsComplete) {
   // Text named like a drawing is left alone the same way.
   std::ofstream(dir / "NOTES.OFI") << "not a drawing at all\n";
 
-  // A poller reports it once, not at every poll, and plots it once whole.
+  // A poller reports such a file once, not at every poll (the history
+  // already holds the cut drawing), and plots the drawing once it is whole.
   Batch poller(dir, kPoll);
   std::this_thread::sleep_for(3s);
   WriteBytes(dir / "A.OFI", drawing);
   ASSERT_TRUE(WaitFor([&] { return dir.Exists("A.GLF"); })) << poller.Output();
-  EXPECT_EQ(poller.Stop(), 1);  // the incomplete drawing counts as not finished
-  EXPECT_EQ(poller.Count(Header("CUT") + kStopped), 1) << poller.Output();
+  EXPECT_EQ(poller.Stop(), 1);  // the text file counts as not finished
+  EXPECT_EQ(poller.Count(Header("CUT") + kStopped), 0) << poller.Output();
+  EXPECT_EQ(poller.Count(kStopped), 1) << poller.Output();
   EXPECT_EQ(poller.Count(Header("CUT") + kFinished), 1) << poller.Output();
   EXPECT_EQ(dir.ReadFile("A.GLF"), GlfOf(drawing));
   EXPECT_TRUE(dir.Exists("NOTES.OFI"));
   EXPECT_FALSE(dir.Exists("NOTES.GLF"));
 }
 
-TEST(SpoolFolder, TwoPollersPlotEachOfFiftyDrawingsExactlyOnce) {
+// Two pollers of one start folder over 50 drawings moved in at once: each
+// drawing is plotted exactly once, whether finished drawings are deleted or
+// kept (then the shared job history remembers them).
+void TwoPollersOverFiftyDrawings(const std::string& finished_files) {
   TempFolder dir, staging;
   fs::create_directory(dir / "spool");
-  for (int i = 0; i < 50; ++i) WriteBytes(staging / ("D" + std::to_string(100 + i) + ".OFI"), Drawing("D", 200));
-  // Both pollers share the start folder but not their memories.
-  std::vector<std::string> args = kPoll;
-  args.insert(args.end(), {"--set", "OfiFile=" + (dir / "spool")});
+  for (int i = 0; i < 50; ++i)
+    WriteBytes(staging / ("D" + std::to_string(100 + i) + ".OFI"), Drawing("D", 200));
+  const std::vector<std::string> args = {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=" + finished_files,
+                                         "--set", "OfiFile=" + (dir / "spool"), "--watch", "0.5",
+                                         "--settle", "1"};
   Batch first(dir, args), second(dir, args);
   std::this_thread::sleep_for(700ms);
   for (const auto& e : fs::directory_iterator(staging.path()))
     fs::rename(e.path(), dir / ("spool/" + e.path().filename().string()));
-  ASSERT_TRUE(WaitFor([&] {
-    for (const auto& e : fs::directory_iterator(dir / "spool"))
-      if (e.path().extension() == ".OFI") return false;
-    return true;
-  })) << first.Output() << second.Output();
-  std::this_thread::sleep_for(1s);
+  auto glfs = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir / "spool")) n += e.path().extension() == ".GLF";
+    return n;
+  };
+  ASSERT_TRUE(WaitFor([&] { return glfs() == 50; })) << first.Output() << second.Output();
+  std::this_thread::sleep_for(2s);  // more polls of both
   EXPECT_EQ(first.Stop(), 0);
   EXPECT_EQ(second.Stop(), 0);
   EXPECT_EQ(first.Count(kFinished) + second.Count(kFinished), 50)
       << first.Output() << "--\n" << second.Output();
   EXPECT_EQ(first.Count(kStopped) + second.Count(kStopped), 0);
-  int glfs = 0;
-  for (const auto& e : fs::directory_iterator(dir / "spool")) glfs += e.path().extension() == ".GLF";
-  EXPECT_EQ(glfs, 50);
+  EXPECT_EQ(glfs(), 50);
+}
+
+TEST(SpoolFolder, TwoPollersDeletingDrawingsPlotEachExactlyOnce) {
+  TwoPollersOverFiftyDrawings("消去");
+}
+
+TEST(SpoolFolder, TwoPollersKeepingDrawingsPlotEachExactlyOnce) {
+  TwoPollersOverFiftyDrawings("保存");
 }
 
 TEST(SpoolFolder, AKeptDrawingIsPlottedOnceByAPollerAndIdleIsReportedOnce) {
