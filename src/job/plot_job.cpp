@@ -115,7 +115,7 @@ JobSummary PlotJob::Run() {
   host_.ProcessEvents();
   host_.ShowOfiFolder(folder);
 
-  job_number_ = history_->NewJob();
+  job_number_ = 0;  // taken with the first drawing: an idle poll writes nothing
   settle_deadline_ = SteadySeconds() + options_.settle_wait_seconds;
   JobContext job(MakeSnapshot(settings));
   for (Candidate& c : *candidates) {
@@ -167,6 +167,7 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
 }
 
 void PlotJob::StartRow(Drawing& d, const Candidate& c) {
+  if (job_number_ == 0) job_number_ = history_->NewJob();
   d.row.job = job_number_;
   d.row.started_ms = NowMs();
   d.row.drawing = IdentityOf(c.folder, c.name, c.stamp.value_or(FileStamp{}));
