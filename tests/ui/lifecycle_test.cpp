@@ -1,4 +1,8 @@
 // Start-up, the command line, jobs run from the window, and closing.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QTimer>
@@ -286,6 +290,22 @@ TEST_F(LifecycleTest, ClosingDuringAJobSavesAtOnceAndLeavesTheWindowAlone) {
   EXPECT_EQ(Log(), std::vector<std::string>{Line("BIG", "　出図中")});  // never rewritten
   EXPECT_FALSE(Enabled("Command1"));
   EXPECT_EQ(w.ExitStatus(), 0);
+}
+
+// The window's jobs take the same folder lock as the batch program's.
+TEST_F(LifecycleTest, AFolderAnotherProgramPlotsIsLeftAlone) {
+  WriteSettings(JobSettings());
+  AddDrawing("A.OFI", "A");
+  int fd = ::open(ofi.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  Open();
+  Click("Command1");
+  ASSERT_EQ(Log().size(), 1u);
+  EXPECT_NE(Log()[0].find("別のプログラムがこのフォルダを出図中です"), std::string::npos);
+  EXPECT_FALSE(ofi.Exists("A.GLF"));
+  ::close(fd);
+  Click("Command1");
+  EXPECT_EQ(Log().back(), Line("A", "　出図終了"));
 }
 
 TEST_F(LifecycleTest, NonNumericMarginStopsTheJobAndKeepsTheOldSettingsFile) {
