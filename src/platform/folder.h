@@ -26,4 +26,8 @@ bool RemoveFile(const std::string& path, std::string& error);
 
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The process's current folder, however long; "." when it cannot be told
+// (removed meanwhile).
+std::string CurrentFolder();
+
 }  // namespace tovrin

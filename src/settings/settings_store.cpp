@@ -55,12 +55,12 @@ constexpr const char* kPositionRange = "位置が範囲外です";
 constexpr size_t kMaxQuotedChars = 80;
 
 std::string Quoted(std::string_view line) {
-  std::string text(line.substr(0, std::min(line.size(), kMaxQuotedChars * 3)));
-  while (Utf8Length(text) > kMaxQuotedChars) text.pop_back();
-  // Do not leave half a character at the cut.
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
-  if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0) text.pop_back();
-  return "\"" + text + (text.size() < line.size() ? "…" : "") + "\"";
+  size_t end = 0;
+  for (size_t chars = 0; end < line.size() && chars < kMaxQuotedChars; ++chars) {
+    ++end;
+    while (end < line.size() && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) ++end;
+  }
+  return "\"" + std::string(line.substr(0, end)) + (end < line.size() ? "…" : "") + "\"";
 }
 
 std::string LineName(const std::string& path, size_t number) {
