@@ -9,10 +9,6 @@ inline constexpr const char* kStopped = "　出図中止";
 inline constexpr const char* kNoDrawings = "図面が無いか、サイズが0です";
 inline constexpr const char* kIncomplete = "図面が終わりまでありません (終了マークが無い)";
 
-inline constexpr const char* kManual = "手動";
-inline constexpr const char* kKeep = "保存";
-inline constexpr const char* kToPlotter = "ﾌﾟﾛｯﾀ";
-
 inline constexpr const char* kDocumentTitle = "Test";
 
 }  // namespace tovrin::texts

@@ -8,6 +8,7 @@
 #include "job/job_texts.h"
 #include "ofi/reader_cycle.h"
 #include "platform/folder.h"
+#include "settings/setting_values.h"
 
 namespace tovrin {
 
@@ -97,7 +98,7 @@ JobSummary PlotJob::Run() {
 
 bool PlotJob::BuildFileList(const PlotSettings& s, std::string& folder,
                             std::vector<std::string>& names) {
-  if (s.OfiFMen == texts::kManual) {
+  if (s.OfiFMen == setting_values::kManual) {
     if (auto chosen = host_.ChooseFiles(folder)) {
       names = std::move(*chosen);
       return true;
@@ -173,7 +174,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, const Drawing& d)
   const PlotSettings& s = job.cfg.settings;
   if (glf_observer_) glf_observer_(d.name, d.glf_path);
   std::string error;
-  if (s.OfiOut == texts::kToPlotter && spooler_) {
+  if (s.OfiOut == setting_values::kToPlotter && spooler_) {
     if (!DeliverGlf(*spooler_, host_.OutputPrinter(), d.glf_path, d.name, error)) {
       LogStopped(d, error);
       summary_.failed = true;
@@ -183,7 +184,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, const Drawing& d)
   }
   host_.ReplaceLastLog(d.header + texts::kFinished);
   ++summary_.finished;
-  if (s.OfiFEnd != texts::kKeep && !RemoveFile(d.ofi_path, error))
+  if (s.OfiFEnd != setting_values::kKeep && !RemoveFile(d.ofi_path, error))
     host_.AddLog(Reason(d.name + " が消せません (" + error + ")"));
   return Outcome::Next;
 }

@@ -65,7 +65,10 @@ Form1::Form1(MainWindowOptions options, QWidget* parent)
   ConnectLabelCycles();
 
   PlotSettings s = PlotSettings::Defaults(options_.start_folder);
-  LoadSettingsFile(SettingsPath(), s);
+  SettingsFileRead read = ReadSettingsFile(SettingsPath(), s);
+  // What this run did not read must survive its save.
+  keep_settings_backup_ = !read.Complete();
+  for (const std::string& warning : read.warnings) AddLog(warning);
   ShowSettings(s);
   ApplyRollPaperRule();
   ApplyCommandLine();
