@@ -51,6 +51,8 @@ const SettingInfo* ClaimingSetting(std::string_view line) {
 // Why a line stopped the reading.
 constexpr const char* kNoDoubleBlank = "値の後に空白2つがありません";
 constexpr const char* kPositionRange = "位置が範囲外です";
+// A file full of bad values must not flood the job log.
+constexpr size_t kMaxWarnings = 20;
 // Long lines are cut in warnings.
 constexpr size_t kMaxQuotedChars = 80;
 
@@ -395,10 +397,14 @@ SettingsFileRead ReadSettingsFile(const std::string& path, PlotSettings& setting
     read.warnings.push_back(path + " は UTF-8 で書かれています。UTF-8 として読みました");
   std::vector<std::string> lines = SplitLines(bytes);
   for (size_t i = 0; i < lines.size(); ++i) {
+    if (read.warnings.size() == kMaxWarnings)
+      read.warnings.push_back(path + ": これより後の値の警告は省きます");
     std::string line = read.read_as_utf8 ? lines[i] : FromCp932(lines[i]);
     std::string where = LineName(path, i + 1);
     const char* reason = nullptr;
-    if (!ApplyLine(line, where, settings, read.warnings, reason)) {
+    std::vector<std::string> ignored;
+    auto& warnings = read.warnings.size() < kMaxWarnings ? read.warnings : ignored;
+    if (!ApplyLine(line, where, settings, warnings, reason)) {
       read.stopped_early = true;
       read.warnings.push_back(where + " で読み込みを止めました (" + reason + "): " + Quoted(line) +
                               "。これより後の設定は既定値です");

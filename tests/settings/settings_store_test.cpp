@@ -270,6 +270,15 @@ TEST_F(SettingsStoreTest, TheLineThatStopsTheReadingIsNamed) {
   EXPECT_NE(read.warnings[0].find("2行目"), std::string::npos) << read.warnings[0];
   EXPECT_NE(read.warnings[0].find("\"LineL=7\""), std::string::npos) << read.warnings[0];
 
+  // A file full of bad values gives a bounded number of warnings, and the
+  // line that stops the reading is still named.
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += "OfiA4V=45  *\r\n";
+  WriteUtf8File(many + "LineL=7\r\n");
+  read = ReadSettingsFile(Path(), s);
+  EXPECT_LE(read.warnings.size(), 22u);
+  EXPECT_NE(read.warnings.back().find("5001行目"), std::string::npos) << read.warnings.back();
+
   // A huge line is quoted only in part.
   WriteUtf8File("OfiFile=" + std::string(5000, 'x') + "\r\n");
   read = ReadSettingsFile(Path(), s);
