@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcups2-dev cups-daemon cups-client
   libsqlite3-dev

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "job/job_host.h"
+#include "settings/setting_values.h"
 
 namespace tovrin {
 
@@ -19,7 +20,7 @@ class BatchHost : public JobHost {
 
   bool CaptureSettings(PlotSettings& settings, std::string&) override {
     settings = settings_;
-    settings.OfiFMen = "自動";  // the batch program always searches the folder
+    settings.OfiFMen = setting_values::kAutomatic;  // the batch program always searches the folder
     return true;
   }
   // A line is printed once it is final: when the next one arrives or the job ends.

@@ -1,8 +1,10 @@
 // tovrin-batch: runs plot jobs without a window.
 //
-//   tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS] [--preview DIR]
+//   tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS] [--settle SECONDS]
+//                [--preview DIR] [--wait-delivered SECONDS]
+//   tovrin-batch --history [N] | --help | --version
 //
-// --preview writes NAME.png and NAME.svg of every finished drawing into DIR.
+// The options are described in batch_options.cpp (and by --help).
 //
 // Exit status: 0 every drawing finished (or nothing to plot), 1 a drawing was
 // stopped or the job could not run, 2 usage error.
@@ -18,11 +20,13 @@
 #include <vector>
 
 #include "app/batch_host.h"
+#include "app/batch_options.h"
+#include "history/history_table.h"
+#include "history/job_history.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
 #include "settings/plot_settings.h"
 #include "settings/settings_store.h"
-#include "settings/values.h"
 
 #ifdef TOVRIN_WITH_CUPS
 #include "platform/cups/cups_spooler.h"
@@ -37,71 +41,30 @@ volatile std::sig_atomic_t g_stop = 0;
 
 void OnSignal(int) { g_stop = 1; }
 
-struct Options {
-  std::optional<std::string> config;
-  std::vector<std::pair<std::string, std::string>> sets;
-  std::optional<double> watch_seconds;
-  double settle_seconds = 2;
-  std::optional<std::string> preview_folder;
-};
-
 int Usage(const std::string& message) {
   std::cerr << "tovrin-batch: " << message << "\n"
-            << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS] [--settle SECONDS]"
-               " [--preview DIR]\n";
+            << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]"
+               " [--settle SECONDS] [--preview DIR] [--wait-delivered SECONDS]\n"
+               "       tovrin-batch --history [N] | --help | --version\n";
   return 2;
 }
 
-// Returns an error message, or empty on success.
-std::string ParseOptions(int argc, char** argv, Options& opt) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    auto value = [&](const char* name) -> std::optional<std::string> {
-      if (i + 1 >= argc) return std::nullopt;
-      (void)name;
-      return std::string(argv[++i]);
-    };
-    if (arg == "--config") {
-      auto v = value("--config");
-      if (!v) return "--config needs a file";
-      opt.config = *v;
-    } else if (arg == "--set") {
-      auto v = value("--set");
-      if (!v) return "--set needs KEY=VALUE";
-      size_t eq = v->find('=');
-      if (eq == std::string::npos) return "--set needs KEY=VALUE, got \"" + *v + "\"";
-      std::string key = v->substr(0, eq);
-      if (!tovrin::FindSetting(key)) return "unknown setting \"" + key + "\"";
-      opt.sets.emplace_back(key, v->substr(eq + 1));
-    } else if (arg == "--watch") {
-      auto v = value("--watch");
-      if (!v || !tovrin::StartsWithNumber(*v) || !(tovrin::LeadingNumber(*v) >= 0.5))
-        return "--watch needs a number of seconds, at least 0.5";
-      opt.watch_seconds = tovrin::LeadingNumber(*v);
-    } else if (arg == "--settle") {
-      auto v = value("--settle");
-      if (!v || !tovrin::StartsWithNumber(*v) || tovrin::LeadingNumber(*v) < 0)
-        return "--settle needs a number of seconds";
-      opt.settle_seconds = tovrin::LeadingNumber(*v);
-    } else if (arg == "--preview") {
-#ifdef TOVRIN_WITH_PREVIEW
-      auto v = value("--preview");
-      if (!v || v->empty()) return "--preview needs a folder";
-      opt.preview_folder = *v;
-#else
-      return "this tovrin-batch was built without previews";
-#endif
-    } else {
-      return "unknown argument \"" + arg + "\"";
+// The newest rows of the start folder's job history, newest last. Reading
+// works while another program is plotting; a folder without a history
+// shows an empty table and gets none created.
+int PrintHistory(const std::string& start_folder, int rows) {
+  const std::string path = tovrin::JoinPath(start_folder, tovrin::kHistoryFileName);
+  std::vector<tovrin::HistoryRow> last;
+  if (std::string error; tovrin::StampOf(path, error)) {
+    auto history = tovrin::JobHistory::Open(path, error);
+    if (!history) {
+      std::cerr << "tovrin-batch: " << error << "\n";
+      return 1;
     }
+    last = history->Last(rows);
   }
-  return {};
-}
-
-std::string CurrentFolder() {
-  std::vector<char> buf(4096);
-  if (!::getcwd(buf.data(), buf.size())) return ".";
-  return buf.data();
+  std::cout << tovrin::FormatHistoryTable(last) << std::flush;
+  return 0;
 }
 
 // Waits the interval in small steps so a signal ends the wait at once.
@@ -109,32 +72,65 @@ void WaitInterval(double seconds) {
   for (double waited = 0; waited < seconds && !g_stop; waited += 0.05) ::usleep(50000);
 }
 
+// Defaults, the settings file, then the --set values. An unreadable
+// --config is a usage error; the warnings go to stderr.
+std::optional<tovrin::PlotSettings> LoadSettings(const tovrin::BatchOptions& options,
+                                                 const std::string& start_folder,
+                                                 std::string& error) {
+  tovrin::PlotSettings settings = tovrin::PlotSettings::Defaults(start_folder);
+  const std::string path =
+      options.config ? *options.config : tovrin::JoinPath(start_folder, tovrin::kSettingsFileName);
+  tovrin::SettingsFileRead read = tovrin::ReadSettingsFile(path, settings);
+  if (options.config && read.status != tovrin::SettingsFileRead::Status::Read) {
+    error = "--config " + path + ": cannot be read (" + read.error + ")";
+    return std::nullopt;
+  }
+  for (const std::string& warning : read.warnings) std::cerr << "tovrin-batch: " << warning << "\n";
+  for (const auto& [key, text] : options.sets) {
+    if (!tovrin::ApplySettingText(settings, *tovrin::FindSetting(key), text)) {
+      error = "value out of range for " + key + ": \"" + text + "\"";
+      return std::nullopt;
+    }
+  }
+  return settings;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options opt;
-  if (std::string error = ParseOptions(argc, argv, opt); !error.empty()) return Usage(error);
-
-  const std::string start_folder = CurrentFolder();
-  tovrin::PlotSettings settings = tovrin::PlotSettings::Defaults(start_folder);
-  const std::string config =
-      opt.config ? *opt.config : tovrin::JoinPath(start_folder, tovrin::kSettingsFileName);
-  tovrin::LoadSettingsFile(config, settings);
-  for (const auto& [key, text] : opt.sets) {
-    if (!tovrin::ApplySettingText(settings, *tovrin::FindSetting(key), text))
-      return Usage("value out of range for " + key + ": \"" + text + "\"");
+  const tovrin::BatchCommandLine command_line = tovrin::ParseBatchCommandLine(argc, argv);
+  switch (command_line.action) {
+    case tovrin::BatchCommandLine::Action::Help:
+    case tovrin::BatchCommandLine::Action::Version:
+      std::cout << command_line.text << std::endl;
+      return 0;
+    case tovrin::BatchCommandLine::Action::UsageError:
+      return Usage(command_line.text);
+    case tovrin::BatchCommandLine::Action::Run:
+      break;
   }
+  const tovrin::BatchOptions& opt = command_line.options;
+#ifndef TOVRIN_WITH_PREVIEW
+  if (opt.preview_folder) return Usage("this tovrin-batch was built without previews");
+#endif
+  const std::string start_folder = tovrin::CurrentFolder();
+  if (opt.history_rows) return PrintHistory(start_folder, *opt.history_rows);
+
+  std::string error;
+  std::optional<tovrin::PlotSettings> settings = LoadSettings(opt, start_folder, error);
+  if (!settings) return Usage(error);
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
 
-  tovrin::BatchHost host(settings, g_stop);
+  tovrin::BatchHost host(*settings, g_stop);
   std::unique_ptr<tovrin::Spooler> spooler;
 #ifdef TOVRIN_WITH_CUPS
   spooler = std::make_unique<tovrin::CupsSpooler>();
 #endif
   tovrin::JobOptions job_options;
   job_options.settle_seconds = opt.settle_seconds;
+  job_options.wait_delivered_seconds = opt.wait_delivered_seconds;
   job_options.repeat = opt.watch_seconds.has_value();
   tovrin::PlotJob job(host, spooler.get(), start_folder, job_options);
 #ifdef TOVRIN_WITH_PREVIEW

@@ -52,7 +52,7 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
       row.result = result::kFinished;
       row.ended_ms = NowMs();
       history_->Update(row);
-      if (s.OfiFEnd != texts::kKeep) RemoveDeliveredOfi(row);
+      if (s.OfiFEnd != setting_values::kKeep) RemoveDeliveredOfi(row);
       return true;
     case PrintJobStatus::State::Failed:
       row.result = result::kFailed;

@@ -10,6 +10,7 @@
 #include "job/job_texts.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
+#include "settings/setting_values.h"
 
 namespace tovrin {
 

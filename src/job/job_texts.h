@@ -30,10 +30,6 @@ inline constexpr const char* kDeliveryFailed = "プリンタのジョブが終�
 inline constexpr const char* kDeliveryWaiting = "プリンタのジョブが完了していません。図面は残します: ";
 inline constexpr const char* kNoHistory = "ジョブ履歴が開けません。履歴なしで続けます (";
 
-inline constexpr const char* kManual = "手動";
-inline constexpr const char* kKeep = "保存";
-inline constexpr const char* kToPlotter = "ﾌﾟﾛｯﾀ";
-
 inline constexpr const char* kDocumentTitle = "Test";
 
 }  // namespace tovrin::texts

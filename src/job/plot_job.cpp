@@ -105,7 +105,7 @@ JobSummary PlotJob::Run() {
   WorkFile work_file(start_folder_);
   std::string folder = ResolveFolder(start_folder_, settings.OfiFile);
   std::optional<std::vector<std::string>> chosen;
-  if (settings.OfiFMen == texts::kManual) chosen = host_.ChooseFiles(folder);
+  if (settings.OfiFMen == setting_values::kManual) chosen = host_.ChooseFiles(folder);
   FolderLock lock;
   if (!LockFolder(lock, folder)) return summary_;
   uint64_t folder_state = 0;
@@ -235,7 +235,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
   const PlotSettings& s = job.cfg.settings;
   if (glf_observer_) glf_observer_(d.name, d.glf_path);
   std::string error;
-  if (s.OfiOut == texts::kToPlotter && spooler_) {
+  if (s.OfiOut == setting_values::kToPlotter && spooler_) {
     // The default printer is looked up only when a drawing goes to it, so an
     // idle poll never talks to the spooler.
     if (host_.OutputPrinter().empty()) host_.SetOutputPrinter(spooler_->DefaultPrinter());
@@ -257,7 +257,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
   host_.ReplaceLastLog(d.header + texts::kFinished);
   ++summary_.finished;
   Record(d, result::kFinished, {});
-  if (s.OfiFEnd != texts::kKeep && !RemoveFile(d.ofi_path, error))
+  if (s.OfiFEnd != setting_values::kKeep && !RemoveFile(d.ofi_path, error))
     host_.AddLog(Reason(d.name + texts::kCannotDelete + error + ")"));
   return Outcome::Next;
 }

@@ -12,13 +12,3 @@ inline constexpr const char* kCoordinateRange = "座標が大きすぎます（�
 inline constexpr const char* kNotANumber = "数値が計算できません（設定を確認してください）";
 
 }  // namespace tovrin::texts
-
-namespace tovrin::texts {
-
-// Plotter kinds and the cut-sheet orientation, as the settings hold them.
-inline constexpr const char* kPlotA0Roll = "A0ﾌﾟﾛｯﾀﾛｰﾙ紙";
-inline constexpr const char* kPlotA1Roll = "A1ﾌﾟﾛｯﾀﾛｰﾙ紙";
-inline constexpr const char* kPlotA0Cut = "A0ﾌﾟﾛｯﾀｶｯﾄ紙";
-inline constexpr const char* kLandscape = "横";
-
-}  // namespace tovrin::texts

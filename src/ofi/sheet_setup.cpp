@@ -5,6 +5,7 @@
 #include "ofi/format_number.h"
 #include "ofi/sheet_commands.h"
 #include "ofi/translation.h"
+#include "settings/setting_values.h"
 
 namespace tovrin {
 namespace {
@@ -29,7 +30,9 @@ const PaperTry kTries[] = {
 };
 const PaperTry kA0Try = {false, &JobSnapshot::rot_a0, nullptr, 1189, 841, 1189, 841, 594.5, 420.5};
 
-bool IsUpright(const std::string& rotation) { return rotation == "0" || rotation == "180"; }
+bool IsUpright(const std::string& rotation) {
+  return rotation == setting_values::kRotation0 || rotation == setting_values::kRotation180;
+}
 
 void TakeClass(SheetContext& s, const PaperTry& t) {
   s.SheetWidth = t.sheet_w;
@@ -77,7 +80,7 @@ class SheetSetup {
   // drawing is too large for the plotter. A second restart would never end.
   bool Classify() {
     const bool a0_plotter =
-        cfg_.settings.Plot == texts::kPlotA0Roll || cfg_.settings.Plot == texts::kPlotA0Cut;
+        cfg_.settings.Plot == setting_values::kA0Roll || cfg_.settings.Plot == setting_values::kA0Cut;
     for (int restarts = 0;; ++restarts) {
       if (restarts > 1) return Fail(texts::kNoPaperFits);
       for (const PaperTry& t : kTries) {
@@ -155,7 +158,7 @@ class SheetSetup {
 
   void Position() {
     const std::string& plot = cfg_.settings.Plot;
-    if (plot == texts::kPlotA1Roll || plot == texts::kPlotA0Roll) {
+    if (plot == setting_values::kA1Roll || plot == setting_values::kA0Roll) {
       s_.OriginX = static_cast<double>(s_.CornerX) - s_.ExtentX;
       s_.OriginY = static_cast<double>(s_.CornerY) - s_.ExtentY;
       return;
@@ -166,14 +169,15 @@ class SheetSetup {
     const double m2 = upright ? cfg_.margin_y : cfg_.margin_x;
     s_.OriginX = s_.CornerX - s_.ExtentX / 2.0 - 1000 * (s_.SheetHalfWidth - m1) / s_.DrawingScale;
     s_.OriginY = s_.CornerY - s_.ExtentY / 2.0 - 1000 * (s_.SheetHalfHeight - m2) / s_.DrawingScale;
-    if (s_.CutOrientation == texts::kLandscape) s_.Rotation = QuarterTurn(s_.Rotation);
+    if (s_.CutOrientation == setting_values::kLandscape) s_.Rotation = QuarterTurn(s_.Rotation);
   }
 
   static std::string QuarterTurn(const std::string& rotation) {
-    if (rotation == "0") return "90";
-    if (rotation == "90") return "180";
-    if (rotation == "180") return "270";
-    if (rotation == "270") return "0";
+    namespace v = setting_values;
+    if (rotation == v::kRotation0) return v::kRotation90;
+    if (rotation == v::kRotation90) return v::kRotation180;
+    if (rotation == v::kRotation180) return v::kRotation270;
+    if (rotation == v::kRotation270) return v::kRotation0;
     return rotation;
   }
 

@@ -81,6 +81,14 @@ std::string FromCp932(std::string_view cp932) {
   return out;
 }
 
+std::optional<std::string> FromCp932Exact(std::string_view cp932) {
+  Converter conv("UTF-8", "CP932");
+  std::string out;
+  bool ok = conv.Convert(cp932, out, [](std::string&, std::string_view) { return size_t{0}; });
+  if (!ok) return std::nullopt;
+  return out;
+}
+
 size_t Utf8Length(std::string_view utf8) {
   size_t n = 0;
   for (unsigned char c : utf8)

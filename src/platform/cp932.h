@@ -17,6 +17,9 @@ std::string ToCp932Lossy(std::string_view utf8);
 // Code page 932 to UTF-8; bytes that do not form a character become "?".
 std::string FromCp932(std::string_view cp932);
 
+// Code page 932 to UTF-8; nullopt when a byte does not form a character.
+std::optional<std::string> FromCp932Exact(std::string_view cp932);
+
 // Number of characters (code points) of a UTF-8 text.
 size_t Utf8Length(std::string_view utf8);
 

@@ -112,6 +112,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
+std::string CurrentFolder() {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::current_path(ec);
+  return ec ? "." : folder.string();
+}
+
 }  // namespace tovrin
 
 namespace tovrin {

@@ -92,4 +92,8 @@ uint64_t AvailableMemory();
 
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The process's current folder, however long; "." when it cannot be told
+// (removed meanwhile).
+std::string CurrentFolder();
+
 }  // namespace tovrin

@@ -8,19 +8,20 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "platform/cp932.h"
+#include "settings/setting_checks.h"
+#include "settings/setting_values.h"
 #include "settings/values.h"
 
 namespace tovrin {
 namespace {
 
 // Larger files are not settings files; reading stops at this size.
-constexpr std::streamsize kMaxFileBytes = 1 << 20;
+constexpr size_t kMaxFileBytes = 1 << 20;
 
 constexpr int kOfiFileBlanks = 8;
 constexpr int kMinBlanks = 2;  // the reader ends a value at the first double blank
@@ -47,16 +48,59 @@ const SettingInfo* ClaimingSetting(std::string_view line) {
   return FindSetting(TrimLeadingBlanks(line.substr(0, eq)));
 }
 
-enum class LineResult { Applied, Skipped, Bad };
+// Why a line stopped the reading.
+constexpr const char* kNoDoubleBlank = "値の後に空白2つがありません";
+constexpr const char* kPositionRange = "位置が範囲外です";
+// A file full of bad values must not flood the job log.
+constexpr size_t kMaxWarnings = 20;
+// Long lines are cut in warnings.
+constexpr size_t kMaxQuotedChars = 80;
 
-LineResult ApplyLine(std::string_view line, PlotSettings& settings) {
+std::string Quoted(std::string_view line) {
+  size_t end = 0;
+  for (size_t chars = 0; end < line.size() && chars < kMaxQuotedChars; ++chars) {
+    ++end;
+    while (end < line.size() && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) ++end;
+  }
+  return "\"" + std::string(line.substr(0, end)) + (end < line.size() ? "…" : "") + "\"";
+}
+
+std::string LineName(const std::string& path, size_t number) {
+  return path + " " + std::to_string(number) + "行目";
+}
+
+// The value of an enumerated setting, checked against its list.
+std::string CheckedChoice(const SettingInfo& info, std::string_view value, const std::string& where,
+                          std::vector<std::string>& warnings) {
+  if (std::optional<std::string> allowed = AllowedValueFor(info, value)) return *allowed;
+  std::string warning = where + ": " + info.key + " の値 " + Quoted(value) + " は " +
+                        AllowedList(info) + " のどれでもありません";
+  if (std::string_view(info.key) == "OfiFEnd") {
+    warnings.push_back(warning + "。図面を消さないよう " + setting_values::kKeep + " とします");
+    return setting_values::kKeep;
+  }
+  warnings.push_back(warning);
+  return std::string(value);
+}
+
+// Applies one line; false (with `reason` set) when the line stops the reading.
+bool ApplyLine(std::string_view line, const std::string& where, PlotSettings& settings,
+               std::vector<std::string>& warnings, const char*& reason) {
   const SettingInfo* info = ClaimingSetting(line);
-  if (!info) return LineResult::Skipped;
+  if (!info) return true;
   size_t value_start = line.find('=') + 1;
   size_t value_end = line.find("  ", value_start);
-  if (value_end == std::string_view::npos) return LineResult::Bad;
-  std::string_view value = line.substr(value_start, value_end - value_start);
-  return ApplySettingText(settings, *info, value) ? LineResult::Applied : LineResult::Bad;
+  if (value_end == std::string_view::npos) {
+    reason = kNoDoubleBlank;
+    return false;
+  }
+  std::string value(line.substr(value_start, value_end - value_start));
+  if (info->kind() == SettingKind::Text) value = CheckedChoice(*info, value, where, warnings);
+  if (!ApplySettingText(settings, *info, value)) {
+    reason = kPositionRange;
+    return false;
+  }
+  return true;
 }
 
 std::vector<std::string> SplitLines(const std::string& bytes) {
@@ -71,6 +115,91 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
     start = end + 1;
   }
   return lines;
+}
+
+// Structurally valid UTF-8 (no stray continuation bytes, no cut sequences).
+bool IsUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >> 4) == 0xE ? 3
+             : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    if (n == 0 || i + n > bytes.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+bool HasNonAscii(std::string_view bytes) {
+  return std::any_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// Every character is one a Japanese settings file holds: ASCII, kana,
+// kanji, full-width and half-width forms, Japanese punctuation.
+bool LooksJapanese(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t n = (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : 4;
+    char32_t cp = c & (0x7F >> n);
+    for (size_t k = 1; k < n && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+    i += n;
+    bool japanese = (cp >= 0x3000 && cp <= 0x30FF) || (cp >= 0x4E00 && cp <= 0x9FFF) ||
+                    (cp >= 0xFF01 && cp <= 0xFF9F);
+    if (!japanese) return false;
+  }
+  return true;
+}
+
+// A Linux editor may have saved the file as UTF-8. Such a file is read as
+// UTF-8 when it is no code page 932 text, or when only the UTF-8 reading
+// gives Japanese text; a real code page 932 file is hardly ever valid UTF-8.
+bool ReadAsUtf8(const std::string& bytes) {
+  if (!HasNonAscii(bytes) || !IsUtf8(bytes)) return false;
+  return !FromCp932Exact(bytes) || LooksJapanese(bytes);
+}
+
+// The file's bytes; only a regular file is opened, and never waited for.
+SettingsFileRead ReadFileBytes(const std::string& path, std::string& bytes) {
+  SettingsFileRead read;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    read.status = errno == ENOENT ? SettingsFileRead::Status::Missing
+                                  : SettingsFileRead::Status::Unreadable;
+    read.error = std::strerror(errno);
+    return read;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    read.status = SettingsFileRead::Status::Unreadable;
+    read.error = "通常のファイルではありません";
+    ::close(fd);
+    return read;
+  }
+  bytes.assign(static_cast<size_t>(kMaxFileBytes), '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      read.status = SettingsFileRead::Status::Unreadable;
+      read.error = std::strerror(errno);
+      ::close(fd);
+      return read;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  read.status = SettingsFileRead::Status::Read;
+  return read;
 }
 
 // ---- writing -------------------------------------------------------------
@@ -188,28 +317,118 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, std::string&
   return ok;
 }
 
-}  // namespace
-
-bool LoadSettingsFile(const std::string& path, PlotSettings& settings) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::string bytes(static_cast<size_t>(kMaxFileBytes), '\0');
-  file.read(bytes.data(), kMaxFileBytes);
-  if (file.bad()) return false;
-  bytes.resize(static_cast<size_t>(file.gcount()));
-  for (const std::string& line : SplitLines(bytes)) {
-    if (ApplyLine(FromCp932(line), settings) == LineResult::Bad) break;
+// The file a save writes: a symbolic link is followed (also a dangling
+// one), so the settings go where the link points and the link stays.
+std::optional<std::string> LinkTarget(const std::string& path, std::string& error) {
+  constexpr int kMaxLinks = 40;
+  std::string current = path;
+  for (int i = 0; i < kMaxLinks; ++i) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
+    ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
+    if (n < 0 || static_cast<size_t>(n) >= buf.size()) {
+      error = "cannot follow the link " + current + ": " + std::strerror(errno);
+      return std::nullopt;
+    }
+    std::string link(buf.data(), static_cast<size_t>(n));
+    size_t slash = current.rfind('/');
+    if (link.empty() || link[0] == '/' || slash == std::string::npos)
+      current = link;
+    else
+      current = current.substr(0, slash + 1) + link;
   }
-  return true;
+  error = "cannot follow the link " + path + ": too many levels";
+  return std::nullopt;
 }
 
-bool SaveSettingsFile(const std::string& path, const PlotSettings& settings, std::string& error) {
+bool CopyFileBytes(const std::string& from, const std::string& to, std::string& error) {
+  int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (in < 0 || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = "cannot read " + from + (in < 0 ? std::string(": ") + std::strerror(errno) : "");
+    if (in >= 0) ::close(in);
+    return false;
+  }
+  std::string bytes;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = "cannot read " + from + ": " + std::strerror(errno);
+      ::close(in);
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+  ::close(in);
+  return ReplaceFile(to, bytes, error);
+}
+
+// Keeps the file at `target` as `backup` (replacing an older backup). A
+// missing file needs no backup.
+bool KeepBackup(const std::string& target, const std::string& backup, std::string& error) {
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) != 0 && errno == ENOENT) return true;
+  // A hard link keeps the exact bytes even of a file this user cannot read.
+  std::string temp = backup + ".tmp";
+  ::unlink(temp.c_str());
+  if (::link(target.c_str(), temp.c_str()) == 0) {
+    if (::rename(temp.c_str(), backup.c_str()) == 0) return true;
+    ::unlink(temp.c_str());
+  }
+  if (CopyFileBytes(target, backup, error)) return true;
+  error = "the old settings could not be kept as " + backup + " (" + error + "); not saved";
+  return false;
+}
+
+}  // namespace
+
+SettingsFileRead ReadSettingsFile(const std::string& path, PlotSettings& settings) {
+  std::string bytes;
+  SettingsFileRead read = ReadFileBytes(path, bytes);
+  if (read.status == SettingsFileRead::Status::Unreadable)
+    read.warnings.push_back(path + " が読めません (" + read.error + ")。既定の設定を使います");
+  if (read.status != SettingsFileRead::Status::Read) return read;
+  read.read_as_utf8 = ReadAsUtf8(bytes);
+  if (read.read_as_utf8)
+    read.warnings.push_back(path + " は UTF-8 で書かれています。UTF-8 として読みました");
+  std::vector<std::string> lines = SplitLines(bytes);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (read.warnings.size() == kMaxWarnings)
+      read.warnings.push_back(path + ": これより後の値の警告は省きます");
+    std::string line = read.read_as_utf8 ? lines[i] : FromCp932(lines[i]);
+    std::string where = LineName(path, i + 1);
+    const char* reason = nullptr;
+    std::vector<std::string> ignored;
+    auto& warnings = read.warnings.size() < kMaxWarnings ? read.warnings : ignored;
+    if (!ApplyLine(line, where, settings, warnings, reason)) {
+      read.stopped_early = true;
+      read.warnings.push_back(where + " で読み込みを止めました (" + reason + "): " + Quoted(line) +
+                              "。これより後の設定は既定値です");
+      break;
+    }
+  }
+  return read;
+}
+
+bool LoadSettingsFile(const std::string& path, PlotSettings& settings) {
+  return ReadSettingsFile(path, settings).status == SettingsFileRead::Status::Read;
+}
+
+bool SaveSettingsFile(const std::string& path, const PlotSettings& settings, std::string& error,
+                      SaveOptions options) {
   std::optional<std::string> bytes = FileBytes(settings, error);
   if (!bytes) {
     error = "settings not saved: " + error;
     return false;
   }
-  return ReplaceFile(path, *bytes, error);
+  std::optional<std::string> target = LinkTarget(path, error);
+  if (!target) return false;
+  if (options.keep_backup && !KeepBackup(*target, path + ".bak", error)) return false;
+  return ReplaceFile(*target, *bytes, error);
 }
 
 }  // namespace tovrin

@@ -98,6 +98,26 @@ std::string GeneralNumber(double value, int max_digits) {
   return sign + out;
 }
 
+std::optional<double> ParsePlainDecimal(std::string_view text, bool allow_sign) {
+  constexpr size_t kMaxChars = 32;
+  if (text.empty() || text.size() > kMaxChars) return std::nullopt;
+  size_t i = allow_sign && text[0] == '-' ? 1 : 0;
+  size_t digits = 0;
+  while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  }
+  if (digits == 0 || i != text.size()) return std::nullopt;
+  return std::strtod(std::string(text).c_str(), nullptr);
+}
+
+std::optional<double> ParseSeconds(std::string_view text, double min, double max) {
+  std::optional<double> seconds = ParsePlainDecimal(text);
+  if (!seconds || *seconds < min || *seconds > max) return std::nullopt;
+  return seconds;
+}
+
 int64_t RoundHalfEven(double value) {
   if (!std::isfinite(value)) return 0;
   return static_cast<int64_t>(std::nearbyint(value));  // default mode: ties to even

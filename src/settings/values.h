@@ -24,6 +24,14 @@ std::string GeneralNumber(double value, int max_digits);
 inline std::string GeneralNumber(float value) { return GeneralNumber(value, 7); }
 inline std::string GeneralNumber(double value) { return GeneralNumber(value, 15); }
 
+// A plain decimal number that is the whole text: digits, optionally a "."
+// and more digits, with a leading "-" only when `allow_sign`. No blanks, no
+// exponent, nothing after it, at most 32 characters (so never an overflow).
+std::optional<double> ParsePlainDecimal(std::string_view text, bool allow_sign = false);
+
+// Seconds as the command lines take them: a plain decimal from `min` to `max`.
+std::optional<double> ParseSeconds(std::string_view text, double min, double max);
+
 // Nearest integer, ties to even; nullopt outside -32768..32767 or not finite.
 std::optional<int16_t> RoundToInt16(double value);
 

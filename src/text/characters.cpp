@@ -1,12 +1,12 @@
 #include "ofi/translation.h"
 #include "text/code_tables.h"
 #include "text/glyphs.h"
-#include "text/text_texts.h"
+#include "settings/setting_values.h"
 
 namespace tovrin {
 namespace {
 
-bool IsFullWidth(const std::string& setting) { return setting == texts::kFullWidth; }
+bool IsFullWidth(const std::string& setting) { return setting == setting_values::kFullWidth; }
 bool IsHalfKana(uint8_t c) { return c > 160 && c < 224; }
 
 void WriteSingleByteLabel(GlfWriter& out, uint8_t code) {
@@ -110,7 +110,7 @@ void WriteJisCharacter(Translation& tr, uint8_t row, uint8_t cell) {
       // to the alphanumeric rule.
       const std::string& kana = tr.cfg().settings.MojiK;
       KanaRoute route = IsFullWidth(kana)          ? KanaRoute::Wide
-                        : kana == texts::kHalfWidth ? KanaRoute::Half
+                        : kana == setting_values::kHalfWidth ? KanaRoute::Half
                                                     : KanaRoute::AsOther;
       WriteSingleCode(tr, cell, route);
       break;

@@ -66,7 +66,10 @@ Form1::Form1(MainWindowOptions options, QWidget* parent)
   ConnectLabelCycles();
 
   PlotSettings s = PlotSettings::Defaults(options_.start_folder);
-  LoadSettingsFile(SettingsPath(), s);
+  SettingsFileRead read = ReadSettingsFile(SettingsPath(), s);
+  // What this run did not read must survive its save.
+  keep_settings_backup_ = !read.Complete();
+  for (const std::string& warning : read.warnings) AddLog(warning);
   ShowSettings(s);
   ApplyRollPaperRule();
   ApplyCommandLine();
@@ -222,15 +225,16 @@ void Form1::BuildTextRows() {
            "英数記号文字を半角フォントか全角フォントか選択する");
   AddField("Text15", {3540, 4680, 480, kFieldHeight}, false, false);
 
-  AddLabel("Label15", "出力先", {120, 5160, 480, kFieldHeight},
+  // "出力先" needs three full-width characters of room (36 px at 96 dpi).
+  AddLabel("Label15", "出力先", {120, 5160, 570, kFieldHeight},
            "作成したHP-GLファイルを印刷するかドライブにコピーするか");
-  AddField("Text13", {600, 5160, 660, kFieldHeight}, false, false);
-  AddLabel("Label13", "ﾌｧｲﾙ選択", {1320, 5160, 720, kFieldHeight},
+  AddField("Text13", {720, 5160, 660, kFieldHeight}, false, false);
+  AddLabel("Label13", "ﾌｧｲﾙ選択", {1425, 5160, 720, kFieldHeight},
            "OFIファイルを自動で検索するか、選択するか");
-  AddField("Text11", {2070, 5160, 480, kFieldHeight}, false, false);
-  AddLabel("Label14", "終了ﾌｧｲﾙ", {2610, 5160, 720, kFieldHeight},
+  AddField("Text11", {2160, 5160, 480, kFieldHeight}, false, false);
+  AddLabel("Label14", "終了ﾌｧｲﾙ", {2700, 5160, 720, kFieldHeight},
            "出図済みOFIファイルを消去するか保存するか");
-  AddField("Text12", {3360, 5160, 480, kFieldHeight}, false, false);
+  AddField("Text12", {3435, 5160, 480, kFieldHeight}, false, false);
 
   const char* captions[] = {"幅", "高さ", "Ｘ座標", "Ｙ座標"};
   for (int k = 0; k < 4; ++k) {

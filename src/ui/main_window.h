@@ -166,6 +166,7 @@ class Form1 : public QWidget, public JobHost {
   bool abort_requested_ = false;
   bool closed_ = false;
   int exit_status_ = 0;
+  bool keep_settings_backup_ = false;  // Tovrin.sys was not read to its end
 };
 
 }  // namespace tovrin

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "platform/folder.h"
+#include "settings/setting_values.h"
 #include "settings/settings_store.h"
 #include "settings/values.h"
 #include "ui/label_cycles.h"
@@ -168,18 +169,18 @@ void Form1::ApplyRollPaperRule() {
   if (!IsRollPaper(FieldText("Text32"))) return;
   for (int k = 0; k < 4; ++k) {
     SetCutSheetEnabled(k, false);
-    SetFieldText("Text" + std::to_string(35 + k), ui_texts::kPortrait);
+    SetFieldText("Text" + std::to_string(35 + k), setting_values::kPortrait);
   }
 }
 
 void Form1::ApplyCommandLine() {
   mode_ = ParseCommandLine(options_.command_line);
   if (mode_.kind == AutoMode::Kind::Interactive) return;
-  SetFieldText("Text11", ui_texts::kAutomatic);
+  SetFieldText("Text11", setting_values::kAutomatic);
   if (mode_.kind == AutoMode::Kind::SingleRun) {
     single_run_timer_->start(kSingleRunDelayMs);
   } else {
-    SetFieldText("Text12", ui_texts::kDelete);
+    SetFieldText("Text12", setting_values::kDelete);
     if (mode_.interval_ms > 0) repeat_timer_->start(mode_.interval_ms);
   }
   create_button_->setText(Q(mode_.caption));
@@ -189,7 +190,7 @@ void Form1::ApplyCommandLine() {
 void Form1::SaveSettings() {
   PlotSettings s = PlotSettings::Defaults(options_.start_folder);
   std::string error;
-  if (!CaptureAll(s, error) || !SaveSettingsFile(SettingsPath(), s, error)) {
+  if (!CaptureAll(s, error) || !SaveSettingsFile(SettingsPath(), s, error, {.keep_backup = keep_settings_backup_})) {
     std::cerr << "tovrin: " << SettingsPath() << " was not written: " << error << std::endl;
     exit_status_ = 1;
   }

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <string>
 
+#include "app/version.h"
 #include "ofi_builder.h"
+#include "platform/cp932.h"
 #include "temp_folder.h"
 
 namespace tovrin {
@@ -20,9 +22,12 @@ struct BatchRun {
   std::string out;
 };
 
-// Runs tovrin-batch in `folder` with the arguments (already quoted).
-BatchRun RunBatch(const TempFolder& folder, const std::string& args) {
-  std::string cmd = "cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args + " 2>&1";
+// Runs tovrin-batch in `folder` with the arguments (already quoted); stderr
+// goes into the output unless `stderr_to` names a file for it.
+BatchRun RunBatch(const TempFolder& folder, const std::string& args,
+                  const std::string& stderr_to = "&1") {
+  std::string cmd =
+      "cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args + " 2>" + stderr_to;
   BatchRun r;
   FILE* p = ::popen(cmd.c_str(), "r");
   if (!p) return r;
@@ -82,7 +87,85 @@ TEST(Batch, UsageErrorsExitTwo) {
   EXPECT_EQ(RunBatch(dir, "--watch 0.2").status, 2);  // a poll this often is a mistake
   EXPECT_EQ(RunBatch(dir, "--bogus").status, 2);
   EXPECT_EQ(RunBatch(dir, "--set OfiTop=99999").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--watch 1e400").status, 2);  // not a day-long wait, nor forever
+  EXPECT_EQ(RunBatch(dir, "--watch 0.1").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--settle 5x").status, 2);
   EXPECT_FALSE(dir.Exists("Tovrin.wok"));
+}
+
+TEST(Batch, AValueOutsideItsListIsAUsageErrorAndTheDrawingStays) {
+  TempFolder dir;
+  OfiBuilder().End().Save(dir / "A.OFI");
+  const std::string before = dir.ReadFile("A.OFI");
+  BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFEnd=keep");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("OfiFEnd takes one of 保存, 消去"), std::string::npos) << r.out;
+  EXPECT_EQ(dir.ReadFile("A.OFI"), before);
+  EXPECT_FALSE(dir.Exists("A.GLF"));
+}
+
+TEST(Batch, Utf8SettingsFileKeepsTheDrawing) {
+  TempFolder dir;
+  OfiBuilder().End().Save(dir / "A.OFI");
+  dir.WriteFile("Tovrin.sys", "OfiOut=ﾌｧｲﾙ  * GLFﾌｧｲﾙの出力先\r\nOfiFEnd=保存  * 終了ﾌｧｲﾙの処理\r\n");
+  BatchRun r = RunBatch(dir, "", dir / "err.txt");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(dir.Exists("A.OFI"));
+  EXPECT_TRUE(dir.Exists("A.GLF"));
+  EXPECT_NE(dir.ReadFile("err.txt").find("UTF-8"), std::string::npos) << dir.ReadFile("err.txt");
+}
+
+TEST(Batch, FullWidthPlotterValueIsThePlotter) {
+  TempFolder dir;
+  OfiBuilder().End().Save(dir / "A.OFI");
+  // The queue does not exist: what counts is that delivery is tried (and
+  // fails) rather than the GLF kept as a finished drawing, as ﾌｧｲﾙ would.
+  BatchRun r = RunBatch(dir, "--set 'OfiOut=プロッタ' --set Hprn=no-such-plotter-queue");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("　出図中止"), std::string::npos) << r.out;
+  EXPECT_TRUE(dir.Exists("A.OFI"));
+}
+
+TEST(Batch, SettingsFileProblemsAreWarnings) {
+  TempFolder dir;
+  const std::string file = *ToCp932("OfiOut=ﾌｧｲﾙ\r\nOfiFEnd=消去  *\r\n");  // line 1 stops the reading
+  dir.WriteFile("Tovrin.sys", file);
+  OfiBuilder().End().Save(dir / "A.OFI");
+  BatchRun r = RunBatch(dir, kKeepGlf, dir / "err.txt");
+  EXPECT_EQ(r.status, 0) << r.out;
+  const std::string err = dir.ReadFile("err.txt");
+  EXPECT_NE(err.find("1行目"), std::string::npos) << err;
+  EXPECT_NE(err.find("\"OfiOut=ﾌｧｲﾙ\""), std::string::npos) << err;
+  EXPECT_TRUE(dir.Exists("A.OFI"));  // 消去 came after the bad line
+  EXPECT_EQ(dir.ReadFile("Tovrin.sys"), file);
+}
+
+TEST(Batch, ConfigThatCannotBeReadIsAUsageError) {
+  TempFolder dir;
+  OfiBuilder().End().Save(dir / "A.OFI");
+  BatchRun r = RunBatch(dir, kKeepGlf + "--config /missing/Tovrin.sys");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("/missing/Tovrin.sys"), std::string::npos) << r.out;
+  EXPECT_FALSE(dir.Exists("A.GLF"));
+  EXPECT_EQ(RunBatch(dir, kKeepGlf + "--config .").status, 2);  // a folder
+
+  dir.WriteFile("other.sys", *ToCp932("OfiOut=ﾌｧｲﾙ  *\r\n"));
+  r = RunBatch(dir, "--config other.sys");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(dir.Exists("A.GLF"));
+}
+
+TEST(Batch, HelpAndVersion) {
+  TempFolder dir;
+  BatchRun help = RunBatch(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--config", "--set", "--watch", "--settle", "--preview", "--history",
+                             "--wait-delivered", "--version"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  BatchRun version = RunBatch(dir, "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tovrin-batch " TOVRIN_VERSION "\n");
+  EXPECT_FALSE(dir.Exists("Tovrin.sys"));
 }
 
 TEST(Batch, WatchRepeatsUntilTerminated) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -54,6 +56,18 @@ TEST(ReadWholeFile, FoldersAndMissingFilesAreReportedWithNoBytes) {
   EXPECT_FALSE(ReadWholeFile(dir / "none.ofi", bytes, error));
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(bytes.empty());
+}
+
+TEST(CurrentFolder, IsTheProcessFolderOrDotWhenItIsGone) {
+  const std::string before = CurrentFolder();
+  {
+    test::TempFolder dir;
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    EXPECT_EQ(CurrentFolder(), std::filesystem::canonical(dir.path()).string());
+    std::filesystem::remove_all(dir.path());
+    EXPECT_EQ(CurrentFolder(), ".");
+  }
+  ASSERT_EQ(::chdir(before.c_str()), 0);
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 #include <limits>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/cp932.h"
 #include "temp_folder.h"
 
@@ -205,6 +208,150 @@ TEST_F(SettingsStoreTest, FailedWriteLeavesTheOldFileAndSaysWhy) {
   size_t entries = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 2u);
+}
+
+// What a reading said, joined for searching.
+std::string Joined(const SettingsFileRead& read) {
+  std::string all;
+  for (const std::string& w : read.warnings) all += w + "\n";
+  return all;
+}
+
+TEST_F(SettingsStoreTest, Utf8FileIsReadAsUtf8WithAWarning) {
+  dir.WriteFile("Tovrin.sys",
+                "OfiFEnd=保存  * 終了ﾌｧｲﾙの処理\r\nOfiOut=ﾌｧｲﾙ  *\nMojiK=半角  *\nHprn=製図室  *\n");
+  PlotSettings s = PlotSettings::Defaults("/start");
+  s.OfiFEnd = "消去";
+  SettingsFileRead read = ReadSettingsFile(Path(), s);
+  EXPECT_TRUE(read.read_as_utf8);
+  EXPECT_TRUE(read.Complete());
+  EXPECT_EQ(s.OfiFEnd, "保存");
+  EXPECT_EQ(s.OfiOut, "ﾌｧｲﾙ");
+  EXPECT_EQ(s.MojiK, "半角");
+  EXPECT_EQ(s.Hprn, "製図室");
+  ASSERT_EQ(read.warnings.size(), 1u) << Joined(read);
+  EXPECT_NE(read.warnings[0].find("UTF-8"), std::string::npos);
+
+  // The file as the program writes it stays code page 932, without warnings.
+  Save(s);
+  PlotSettings again = PlotSettings::Defaults("/start");
+  read = ReadSettingsFile(Path(), again);
+  EXPECT_FALSE(read.read_as_utf8);
+  EXPECT_TRUE(read.warnings.empty()) << Joined(read);
+  EXPECT_EQ(again.Hprn, "製図室");
+}
+
+TEST_F(SettingsStoreTest, ValuesOutsideTheirListsAreNamedAndKeepNeverBecomesDelete) {
+  WriteUtf8File(
+      "OfiFEnd=keep  *\r\n"
+      "OfiA4V=45  *\r\n"
+      "OfiOut=プロッタ  *\r\n"
+      "OfiFMen= 自動  *\r\n");
+  PlotSettings s = PlotSettings::Defaults("/start");
+  SettingsFileRead read = ReadSettingsFile(Path(), s);
+  EXPECT_EQ(s.OfiFEnd, "保存");
+  EXPECT_EQ(s.OfiA4V, "45");  // shown as it stands; its label click makes it "0"
+  EXPECT_EQ(s.OfiOut, "ﾌﾟﾛｯﾀ");
+  EXPECT_EQ(s.OfiFMen, "自動");
+  ASSERT_EQ(read.warnings.size(), 2u) << Joined(read);
+  EXPECT_NE(read.warnings[0].find("1行目: OfiFEnd の値 \"keep\" は 保存, 消去"), std::string::npos)
+      << read.warnings[0];
+  EXPECT_NE(read.warnings[1].find("2行目: OfiA4V の値 \"45\""), std::string::npos);
+  EXPECT_TRUE(read.Complete());
+}
+
+TEST_F(SettingsStoreTest, TheLineThatStopsTheReadingIsNamed) {
+  WriteUtf8File("OfiA4V=90  *\r\nLineL=7\r\nOfiA3=180  *\r\n");
+  PlotSettings s = PlotSettings::Defaults("/start");
+  SettingsFileRead read = ReadSettingsFile(Path(), s);
+  EXPECT_TRUE(read.stopped_early);
+  EXPECT_FALSE(read.Complete());
+  ASSERT_EQ(read.warnings.size(), 1u);
+  EXPECT_NE(read.warnings[0].find("2行目"), std::string::npos) << read.warnings[0];
+  EXPECT_NE(read.warnings[0].find("\"LineL=7\""), std::string::npos) << read.warnings[0];
+
+  // A file full of bad values gives a bounded number of warnings, and the
+  // line that stops the reading is still named.
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += "OfiA4V=45  *\r\n";
+  WriteUtf8File(many + "LineL=7\r\n");
+  read = ReadSettingsFile(Path(), s);
+  EXPECT_LE(read.warnings.size(), 22u);
+  EXPECT_NE(read.warnings.back().find("5001行目"), std::string::npos) << read.warnings.back();
+
+  // A huge line is quoted only in part.
+  WriteUtf8File("OfiFile=" + std::string(5000, 'x') + "\r\n");
+  read = ReadSettingsFile(Path(), s);
+  ASSERT_EQ(read.warnings.size(), 1u);
+  EXPECT_LT(read.warnings[0].size(), 400u);
+}
+
+TEST_F(SettingsStoreTest, OnlyARegularFileIsRead) {
+  ASSERT_EQ(::mkfifo(Path().c_str(), 0600), 0);
+  PlotSettings s = PlotSettings::Defaults("/start");
+  SettingsFileRead read = ReadSettingsFile(Path(), s);  // would block if it were opened for reading
+  EXPECT_EQ(read.status, SettingsFileRead::Status::Unreadable);
+  EXPECT_EQ(read.warnings.size(), 1u);
+  std::filesystem::remove(Path());
+  std::filesystem::create_directory(Path());
+  EXPECT_EQ(ReadSettingsFile(Path(), s).status, SettingsFileRead::Status::Unreadable);
+  std::filesystem::remove(Path());
+  EXPECT_EQ(ReadSettingsFile(Path(), s).status, SettingsFileRead::Status::Missing);
+  EXPECT_TRUE(ReadSettingsFile(Path(), s).warnings.empty());
+}
+
+TEST_F(SettingsStoreTest, BackupKeepsTheOldBytesBeforeTheSave) {
+  dir.WriteFile("Tovrin.sys", "Plot=A1ﾌﾟﾛｯﾀｶｯﾄ紙\r\nmore the user wrote\r\n");
+  const std::string old = dir.ReadFile("Tovrin.sys");
+  std::string error;
+  ASSERT_TRUE(SaveSettingsFile(Path(), PlotSettings::Defaults("/s"), error, {.keep_backup = true}))
+      << error;
+  EXPECT_EQ(dir.ReadFile("Tovrin.sys.bak"), old);
+  EXPECT_EQ(Lines().size(), 60u);
+  // A second backup replaces the first.
+  const std::string saved = dir.ReadFile("Tovrin.sys");
+  ASSERT_TRUE(SaveSettingsFile(Path(), PlotSettings::Defaults("/t"), error, {.keep_backup = true}));
+  EXPECT_EQ(dir.ReadFile("Tovrin.sys.bak"), saved);
+  // Without a request, or without an old file, no backup.
+  std::filesystem::remove(dir / "Tovrin.sys.bak");
+  Save(PlotSettings::Defaults("/u"));
+  EXPECT_FALSE(dir.Exists("Tovrin.sys.bak"));
+  std::filesystem::remove(Path());
+  ASSERT_TRUE(SaveSettingsFile(Path(), PlotSettings::Defaults("/v"), error, {.keep_backup = true}));
+  EXPECT_FALSE(dir.Exists("Tovrin.sys.bak"));
+}
+
+TEST_F(SettingsStoreTest, ASymlinkIsWrittenThrough) {
+  TempFolder elsewhere;
+  elsewhere.WriteFile("shared.sys", "old");
+  ASSERT_EQ(::symlink((elsewhere / "shared.sys").c_str(), Path().c_str()), 0);
+  Save(PlotSettings::Defaults("/linked"));
+  EXPECT_TRUE(std::filesystem::is_symlink(Path()));
+  EXPECT_EQ(Load().OfiFile, "/linked");
+  EXPECT_EQ(elsewhere.ReadFile("shared.sys"), dir.ReadFile("Tovrin.sys"));
+
+  // A relative link through a second link, and a backup of the target's bytes.
+  std::filesystem::remove(Path());
+  ASSERT_EQ(::symlink("hop.sys", Path().c_str()), 0);
+  ASSERT_EQ(::symlink((elsewhere / "shared.sys").c_str(), (dir / "hop.sys").c_str()), 0);
+  const std::string before = elsewhere.ReadFile("shared.sys");
+  std::string error;
+  ASSERT_TRUE(SaveSettingsFile(Path(), PlotSettings::Defaults("/hop"), error, {.keep_backup = true}))
+      << error;
+  EXPECT_EQ(dir.ReadFile("Tovrin.sys.bak"), before);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "hop.sys"));
+  EXPECT_EQ(Load().OfiFile, "/hop");
+
+  // A dangling link gets its target created.
+  std::filesystem::remove(elsewhere / "shared.sys");
+  Save(PlotSettings::Defaults("/new"));
+  EXPECT_TRUE(elsewhere.Exists("shared.sys"));
+
+  // A loop is an error, not a hang.
+  std::filesystem::remove(dir / "hop.sys");
+  ASSERT_EQ(::symlink("Tovrin.sys", (dir / "hop.sys").c_str()), 0);
+  EXPECT_FALSE(SaveSettingsFile(Path(), PlotSettings::Defaults("/x"), error));
+  EXPECT_NE(error.find("link"), std::string::npos) << error;
 }
 
 }  // namespace
