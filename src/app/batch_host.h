@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/journal.h"
 #include "job/job_host.h"
 
 namespace tovrin {
@@ -33,7 +34,7 @@ class BatchHost : public JobHost {
 
   void FlushLog() {
     if (!pending_) return;
-    std::cout << *pending_ << std::endl;
+    std::cout << StdoutLine(*pending_) << std::endl;
     pending_.reset();
   }
 

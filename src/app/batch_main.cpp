@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/batch_host.h"
+#include "app/journal.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
 #include "settings/plot_settings.h"
@@ -106,6 +107,7 @@ void WaitInterval(double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tovrin::JournalStderr journal_stderr;  // warnings get their priority in the journal
   Options opt;
   if (std::string error = ParseOptions(argc, argv, opt); !error.empty()) return Usage(error);
 
