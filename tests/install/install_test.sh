@@ -129,7 +129,15 @@ tree() {
   need systemd-analyze systemd
   need desktop-file-validate desktop-file-utils
   need groff groff-base
-  local prefix=$work/prefix listed
+  local prefix=$work/prefix listed manifest=$build/install_manifest.txt
+  # cmake --install rewrites the build folder's list of installed files: keep
+  # the one of a real install.
+  if [ -f "$manifest" ]; then
+    cp -p "$manifest" "$work/manifest"
+    cleanups+=("cp -p '$work/manifest' '$manifest'")
+  else
+    cleanups+=("rm -f '$manifest'")
+  fi
   cmake --install "$build" --prefix "$prefix" >"$work/install.txt" 2>&1 || fail "cmake --install: $(cat "$work/install.txt")"
   listed=$(cd "$prefix" && find . -type f -o -type l | sort)
   [ "$listed" = "$(printf '%s\n' ./bin/tovrin ./bin/tovrin-batch \
