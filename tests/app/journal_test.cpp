@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -84,9 +86,15 @@ BatchOutput RunJournalBatch(const TempFolder& dir, const std::string& args, bool
   return r;
 }
 
+// Written an hour ago, so no job waits for them to settle.
+void SaveSettled(const OfiBuilder& drawing, const std::string& path) {
+  drawing.Save(path);
+  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
 void WriteTwoDrawings(const TempFolder& dir) {
-  OfiBuilder().Header("GOOD").End().Save(dir / "A.OFI");
-  OfiBuilder().Header("CUT").Line(0, 0, 10, 10).Save(dir / "B.OFI");  // no end marker
+  SaveSettled(OfiBuilder().Header("GOOD").End(), dir / "A.OFI");
+  SaveSettled(OfiBuilder().Header("CUT").Line(0, 0, 10, 10), dir / "B.OFI");  // no end marker
 }
 
 TEST(Journal, BatchOutputWithAndWithoutTheJournal) {
@@ -125,7 +133,7 @@ TEST(Journal, StderrWarningsAndRedirectedOutput) {
   for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("<4>", 0), 0u) << line;
 
   // JOURNAL_STREAM inherited, but stdout is somewhere else: no prefixes.
-  OfiBuilder().Header("GOOD").End().Save(dir / "A.OFI");
+  SaveSettled(OfiBuilder().Header("GOOD").End(), dir / "A.OFI");
   std::string cmd = "cd '" + dir.path() + "' && JOURNAL_STREAM=1:1 '" TOVRIN_BATCH_PATH
                     "' --set 'OfiOut=ﾌｧｲﾙ' >plain.txt 2>&1";
   EXPECT_EQ(std::system(cmd.c_str()), 0);
