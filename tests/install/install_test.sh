@@ -16,8 +16,10 @@ source=$(cd "${3:?source folder}" && pwd)
 version=${4:?version}
 out=${5:-}
 
-work=$(mktemp -d)
-chmod 0755 "$work"  # the dpkg check runs the program as the service user in here
+# Under /tmp whatever TMPDIR says: the dpkg check runs the program as the
+# service user in here, so every folder on the way must be open to it.
+work=$(mktemp -d /tmp/tovrin-install-XXXXXX)
+chmod 0755 "$work"
 cleanups=()
 cleanup() {
   local status=$?
@@ -221,7 +223,9 @@ dpkg_install() {
   [ -n "$deb" ] || fail "no package in $out (the package test makes it)"
 
   # One install at a time, and never over a package the machine had.
-  exec 9>"${TMPDIR:-/tmp}/tovrin-dpkg-test.lock"
+  local locks=/run/lock
+  [ -d "$locks" ] || locks=/tmp
+  exec 9>"$locks/tovrin-dpkg-test.lock"
   flock -w 300 9 || fail "another dpkg test holds the lock"
   ! installed_version tovrin || skip "a tovrin package is installed on this machine; left alone"
 
