@@ -23,6 +23,9 @@ inline constexpr const char* kJournalInfo = "<6>";
 
 // A job-log line with its priority: a drawing that was not plotted is an
 // error, an indented reason line a warning, everything else information.
+// The journal starts a new record at a line break or NUL, so those become
+// blanks: a drawing's header text or file name cannot forge a record of its
+// own (say "\n<0>...") or lose the rest of its line to the default priority.
 inline std::string JournalLine(const std::string& line) {
   constexpr std::string_view kReasonIndent = "　　";
   const std::string_view stopped = texts::kStopped;
@@ -31,7 +34,9 @@ inline std::string JournalLine(const std::string& line) {
     priority = kJournalError;
   else if (line.rfind(kReasonIndent, 0) == 0)
     priority = kJournalWarning;
-  return priority + line;
+  std::string out = priority;
+  for (char c : line) out += (c == '\n' || c == '\r' || c == '\0') ? ' ' : c;
+  return out;
 }
 
 // True when `fd` is the stream systemd names in `journal_stream`

@@ -33,6 +33,10 @@ TEST(Journal, LinePriorities) {
   EXPECT_EQ(JournalLine("　A"), "<6>　A");
   // A drawing's header text cannot choose its own priority: ours comes first.
   EXPECT_EQ(JournalLine("<0>HEADER"), "<6><0>HEADER");
+  // Nor can a line break in a header or a file name start a record of its own.
+  EXPECT_EQ(JournalLine("AB\n<0>CD      ,    　出図終了"), "<6>AB <0>CD      ,    　出図終了");
+  EXPECT_EQ(JournalLine(std::string("　　X\r\n\0Y.OFI が読めません", 34)),
+            "<4>　　X   Y.OFI が読めません");
 }
 
 std::string DeviceInode(int fd) {
