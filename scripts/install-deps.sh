@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # Run as root on Debian 12; packages already present are left alone.
+#   install-deps.sh          everything (build, tests, benchmarks, packaging)
+#   install-deps.sh --demo   only what building and running tovrin-batch needs
 set -euo pipefail
 
 packages=(
@@ -9,7 +11,22 @@ packages=(
   libcups2-dev cups-daemon cups-client
   libsqlite3-dev
   qt6-base-dev qt6-svg-dev fonts-ipafont-gothic hp2xx
+  systemd desktop-file-utils groff-base dpkg-dev adduser qt6-qpa-plugins
 )
+
+# What only the tests, the benchmarks and the package checks use.
+test_only=(
+  libgtest-dev libgmock-dev libbenchmark-dev cups-daemon cups-client hp2xx
+  systemd desktop-file-utils groff-base dpkg-dev adduser qt6-qpa-plugins
+)
+
+if [ "${1:-}" = --demo ]; then
+  wanted=()
+  for p in "${packages[@]}"; do
+    [[ " ${test_only[*]} " == *" $p "* ]] || wanted+=("$p")
+  done
+  packages=("${wanted[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

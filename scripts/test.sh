@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
+TOVRIN_CMAKE_OPTIONS=-DTOVRIN_BUILD_TESTS=ON "$root/scripts/build.sh"
 build=${BUILD_DIR:-$root/build}
 cd "$build"
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/journal.h"
 #include "job/job_host.h"
 #include "settings/setting_values.h"
 
@@ -40,7 +41,7 @@ class BatchHost : public JobHost {
 
   void FlushLog() {
     if (!pending_) return;
-    std::cout << *pending_ << std::endl;
+    std::cout << StdoutLine(*pending_) << std::endl;
     pending_.reset();
   }
 

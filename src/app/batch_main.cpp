@@ -21,6 +21,7 @@
 
 #include "app/batch_host.h"
 #include "app/batch_options.h"
+#include "app/journal.h"
 #include "history/history_table.h"
 #include "history/job_history.h"
 #include "job/plot_job.h"
@@ -98,6 +99,7 @@ std::optional<tovrin::PlotSettings> LoadSettings(const tovrin::BatchOptions& opt
 }  // namespace
 
 int main(int argc, char** argv) {
+  tovrin::JournalStderr journal_stderr;  // warnings get their priority in the journal
   const tovrin::BatchCommandLine command_line = tovrin::ParseBatchCommandLine(argc, argv);
   switch (command_line.action) {
     case tovrin::BatchCommandLine::Action::Help:
