@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcups2-dev cups-daemon cups-client
+  libsqlite3-dev
   qt6-base-dev qt6-svg-dev fonts-ipafont-gothic hp2xx
 )
 

@@ -71,6 +71,8 @@ class JobHistory {
   virtual std::vector<HistoryRow> Delivering(const std::string& folder) = 0;
   // The newest `count` rows, newest last.
   virtual std::vector<HistoryRow> Last(int count) = 0;
+  // Why the last call failed (the database's own message).
+  virtual std::string LastError() const { return {}; }
 };
 
 }  // namespace tovrin
