@@ -63,6 +63,8 @@ class Form1 : public QWidget, public JobHost {
   // Opens (or raises) the preview of the drawing on log line `row`; null
   // when that line is no kept drawing.
   QWidget* OpenPreview(int row);
+  // Opens (or raises) the job history of the start folder ("履歴").
+  QWidget* OpenHistory();
 
   const AutoMode& Mode() const { return mode_; }
   // Non-zero once the settings could not be saved at close.
@@ -130,6 +132,7 @@ class Form1 : public QWidget, public JobHost {
   void OnRepeatTick();
   void OnSingleRunTick();
   void KeepPlot(const std::string& name, const std::string& glf_path);
+  QWidget* ShowKept(uint64_t key);
 
   MainWindowOptions options_;
   double dpi_ = 96;

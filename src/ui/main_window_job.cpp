@@ -8,6 +8,7 @@
 
 #include "job/plot_job.h"
 #include "platform/folder.h"
+#include "ui/history_window.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
 #include "ui/ui_texts.h"
@@ -63,7 +64,10 @@ void Form1::KeepPlot(const std::string& name, const std::string& glf_path) {
 QWidget* Form1::OpenPreview(int row) {
   QListWidgetItem* item = log_->item(row);
   if (!item) return nullptr;
-  const uint64_t key = item->data(kPlotKeyRole).toULongLong();
+  return ShowKept(item->data(kPlotKeyRole).toULongLong());
+}
+
+QWidget* Form1::ShowKept(uint64_t key) {
   const KeptPlot* plot = key != 0 ? kept_plots_.Find(key) : nullptr;
   if (!plot) return nullptr;
   for (PreviewWindow* open : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly)) {
@@ -153,6 +157,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     SaveSettings();
     // Previews go with the window; left open they would keep the program running.
     for (PreviewWindow* preview : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly)) preview->close();
+    for (HistoryWindow* history : findChildren<HistoryWindow*>(Qt::FindDirectChildrenOnly)) history->close();
   }
   event->accept();
 }
