@@ -5,13 +5,16 @@
 //   tovrin AUTO30     a job every 30 seconds until closed (AUTO 30 too)
 //
 // Settings live in Tovrin.sys in the current folder. Exit status 1 when they
-// could not be saved. Without a display, run with QT_QPA_PLATFORM=offscreen.
+// could not be saved, or when AUTO left a drawing unfinished; AUTO modes also
+// print each job-log line to stdout. Without a display, run with
+// QT_QPA_PLATFORM=offscreen.
 
 #include <unistd.h>
 
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +74,7 @@ int main(int argc, char** argv) {
   spooler = std::make_unique<tovrin::CupsSpooler>();
 #endif
   options.spooler = spooler.get();
+  options.log_echo = &std::cout;
 
   tovrin::Form1 window(std::move(options));
   CloseOnSignal(window);

@@ -9,10 +9,12 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "job/job_host.h"
+#include "job/plot_job.h"
 #include "ui/auto_mode.h"
 #include "ui/file_chooser.h"
 #include "ui/kept_plots.h"
@@ -36,6 +38,9 @@ struct MainWindowOptions {
   // A job lets the window handle its events at most this often; 0: at every
   // call (tests that act in the middle of a drawing).
   int pump_interval_ms = 15;
+  // Automatic runs also print each job-log line here once it is final, as
+  // the batch program does (the program passes stdout); null: not at all.
+  std::ostream* log_echo = nullptr;
 
   // The dialogs, replaceable so the window can be driven without them.
   std::function<std::vector<std::string>(QWidget*, std::string&, const std::string&,
@@ -67,8 +72,11 @@ class Form1 : public QWidget, public JobHost {
   QWidget* OpenHistory();
 
   const AutoMode& Mode() const { return mode_; }
-  // Non-zero once the settings could not be saved at close.
+  // Non-zero once the settings could not be saved at close, or when the
+  // single automatic run left a drawing unfinished.
   int ExitStatus() const { return exit_status_; }
+  // What the last job did.
+  const JobSummary& LastSummary() const { return last_summary_; }
   std::string SettingsPath() const;
 
   std::string FieldText(const std::string& name) const;
@@ -132,6 +140,8 @@ class Form1 : public QWidget, public JobHost {
   void OnRepeatTick();
   void OnSingleRunTick();
   void KeepPlot(const std::string& name, const std::string& glf_path);
+  bool Echoing() const;
+  void FlushEcho();
   QWidget* ShowKept(uint64_t key);
 
   MainWindowOptions options_;
@@ -158,6 +168,8 @@ class Form1 : public QWidget, public JobHost {
 
   QElapsedTimer pump_clock_;
   unsigned pump_calls_ = 0;
+  JobSummary last_summary_;
+  std::optional<std::string> echo_pending_;  // the last log line, until it is final
   bool job_running_ = false;
   bool abort_requested_ = false;
   bool closed_ = false;

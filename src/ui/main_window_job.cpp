@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QTimer>
 #include <filesystem>
+#include <ostream>
 
 #include "job/plot_job.h"
 #include "platform/folder.h"
@@ -41,8 +42,9 @@ void Form1::RunJob() {
   job.SetGlfObserver([this](const std::string& name, const std::string& glf_path) {
     KeepPlot(name, glf_path);
   });
-  job.Run();
+  last_summary_ = job.Run();
   job_running_ = false;
+  FlushEcho();
   if (closed_) return;  // closed meanwhile: the window is not touched again
   if (mode_.interval_ms == 0) create_button_->setText(Q(ui_texts::kFinished));
   create_button_->setEnabled(true);
@@ -82,7 +84,22 @@ QWidget* Form1::ShowKept(uint64_t key) {
   return window;
 }
 
+bool Form1::Echoing() const {
+  return options_.log_echo && mode_.kind != AutoMode::Kind::Interactive;
+}
+
+// A line is final once the next one arrives or the job ends.
+void Form1::FlushEcho() {
+  if (!echo_pending_) return;
+  *options_.log_echo << *echo_pending_ << std::endl;
+  echo_pending_.reset();
+}
+
 void Form1::AddLog(const std::string& line) {
+  if (Echoing()) {
+    FlushEcho();
+    echo_pending_ = line;
+  }
   if (closed_) return;
   log_->addItem(Q(line));
   while (log_->count() > kMaxLogLines) delete log_->takeItem(0);
@@ -90,6 +107,7 @@ void Form1::AddLog(const std::string& line) {
 }
 
 void Form1::ReplaceLastLog(const std::string& line) {
+  if (Echoing()) echo_pending_ = line;
   if (closed_) return;
   if (log_->count() == 0) {
     AddLog(line);
@@ -142,6 +160,7 @@ void Form1::OnSingleRunTick() {
     return;
   }
   RunJob();
+  if (!last_summary_.Clean()) exit_status_ = 1;  // like the batch program
   close();
 }
 

@@ -31,6 +31,7 @@ class WindowTest : public ::testing::Test {
     o.command_line = command_line;
     o.spooler = &spooler;
     o.pump_interval_ms = pump_interval_ms;
+    o.log_echo = log_echo;
     o.choose_files = [this](QWidget*, std::string& folder, const std::string&, ChooserPosition& p) {
       ++file_chooser_opened;
       p = file_chooser_moves_to;
@@ -69,6 +70,7 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<Form1> window;
 
   int pump_interval_ms = 0;  // let tests act between any two words
+  std::ostream* log_echo = nullptr;
   int file_chooser_opened = 0;
   std::vector<std::string> chosen_files;
   ChooserPosition file_chooser_moves_to{300, 400};
