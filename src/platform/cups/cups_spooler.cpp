@@ -124,7 +124,11 @@ std::unique_ptr<PrinterConnection> CupsSpooler::OpenPrinter(const std::string& n
     return nullptr;
   }
   if (name.empty()) {
-    error = "no printer named and no default printer";
+    // The job names no printer when DefaultPrinter found none; a server
+    // that did not answer must not be reported as one without printers.
+    cups_dest_t* dest = cupsGetNamedDest(server->http(), nullptr, nullptr);
+    cupsFreeDests(dest ? 1 : 0, dest);
+    error = server->timed_out() ? server->Failure("") : "no printer named and no default printer";
     return nullptr;
   }
   // Asked directly: cupsGetNamedDest falls back to a search over libcups's
