@@ -23,6 +23,9 @@ tests=$(find "$build" -name tovrin_ui_tests -type f -perm -u+x | head -n 1)
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
+# From the build folder: with the compiler cache's base folder the tests
+# name the sample drawings relative to it.
+cd "$build"
 TOVRIN_SHOT_DIR=$out QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1280x800x24" "$tests" \
   --gtest_filter='ChooserScreenshots.*:PreviewScreenshots.*:HistoryScreenshots.*'
