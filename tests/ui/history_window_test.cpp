@@ -162,17 +162,5 @@ TEST_F(HistoryWindowTest, MissingOrUnreadableDatabaseSaysSoAndCreatesNothing) {
       << w->Status()->text().toStdString();
 }
 
-TEST(HistoryTexts, EveryResultAndCupsStateHasItsJapaneseName) {
-  EXPECT_EQ(ResultText(history_result::kPlotting), "出図中");
-  EXPECT_EQ(ResultText(history_result::kRejected), "出図不可");
-  EXPECT_EQ(ResultText(history_result::kFailed), "出力失敗");
-  EXPECT_EQ(ResultText("something-new"), "something-new");
-  EXPECT_EQ(CupsStateText("pending-held"), "保留");
-  EXPECT_EQ(CupsStateText("processing-stopped"), "停止");
-  EXPECT_EQ(CupsStateText("aborted"), "中断");
-  EXPECT_EQ(CupsStateText("canceled"), "取消");
-  EXPECT_EQ(CupsStateText(""), "");
-}
-
 }  // namespace
 }  // namespace tovrin::test
