@@ -7,7 +7,12 @@
 #                                tests read) for the caller to source
 #   cupsd-private.sh stop DIR    stop it (SIGTERM, then SIGKILL after 10 s)
 #
-# The plotter queue sends to socket://127.0.0.1:PORT, where the tests listen.
+# The plotter queue sends to socket://127.0.0.1:PORT, where the tests listen;
+# the spare queue to port 9, where nothing does. Both abort a job whose
+# backend fails (printer-error-policy=abort-job), so a failed delivery shows
+# at once; a test that needs a stopping printer (stop-printer) or CUPS's
+# retries (retry-job, one second apart here instead of 30) switches a queue
+# for its own run, under the tests' lock, and switches it back.
 # It must run as root: cupsd drops to user lp for its backends.
 set -euo pipefail
 
@@ -93,6 +98,8 @@ BrowseLocalProtocols none
 WebInterface No
 DefaultAuthType None
 PreserveJobHistory Yes
+JobRetryInterval 1
+JobRetryLimit 5
 <Location />
   Order allow,deny
   Allow all
@@ -164,6 +171,7 @@ export TOVRIN_CUPS_QUEUE='$queue'
 export TOVRIN_CUPS_SPARE_QUEUE='$spare'
 export TOVRIN_CUPS_PORT='$port'
 export TOVRIN_CUPS_LOCK='$dir/tests.lock'
+export TOVRIN_CUPSD_PID='$(cat "$dir/cupsd.pid")'
 EOF
   echo "private cupsd running on $dir/cups.sock, $queue -> 127.0.0.1:$port"
 }

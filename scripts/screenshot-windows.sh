@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the file chooser (Form3, with its preview pane), the printer
-# chooser (Form4) and the preview window (whole sheet and zoomed in), drawn by
-# the X server of a virtual display (Xvfb) from sample drawings.
+# chooser (Form4), the preview window (whole sheet and zoomed in) and the job
+# history window, drawn by the X server of a virtual display (Xvfb) from
+# sample drawings.
 #   scripts/screenshot-windows.sh [OUTPUT_DIR]    default: BUILD_DIR/screenshots
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +23,10 @@ tests=$(find "$build" -name tovrin_ui_tests -type f -perm -u+x | head -n 1)
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
+# From the build folder: with the compiler cache's base folder the tests
+# name the sample drawings relative to it.
+cd "$build"
 TOVRIN_SHOT_DIR=$out QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1280x800x24" "$tests" \
-  --gtest_filter='ChooserScreenshots.*:PreviewScreenshots.*'
+  --gtest_filter='ChooserScreenshots.*:PreviewScreenshots.*:HistoryScreenshots.*'
 ls -l "$out"/*.png

@@ -6,7 +6,9 @@
 //   tovrin --help, tovrin --version
 //
 // Settings live in Tovrin.sys in the current folder. Exit status 1 when they
-// could not be saved. Without a display, run with QT_QPA_PLATFORM=offscreen.
+// could not be saved, or when AUTO left a drawing unfinished; AUTO modes also
+// print each job-log line to stdout. Without a display, run with
+// QT_QPA_PLATFORM=offscreen.
 
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +112,7 @@ int main(int argc, char** argv) {
   spooler = std::make_unique<tovrin::CupsSpooler>();
 #endif
   options.spooler = spooler.get();
+  options.log_echo = &std::cout;
 
   tovrin::Form1 window(std::move(options));
   CloseOnSignal(window);

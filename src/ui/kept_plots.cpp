@@ -22,6 +22,12 @@ const KeptPlot* KeptPlots::Find(uint64_t key) const {
   return it != plots_.end() && it->key == key ? &*it : nullptr;
 }
 
+const KeptPlot* KeptPlots::FindNewest(const std::string& name, size_t glf_bytes) const {
+  for (auto it = plots_.rbegin(); it != plots_.rend(); ++it)
+    if (it->name == name && it->glf.size() == glf_bytes) return &*it;
+  return nullptr;
+}
+
 void KeptPlots::Clear() {
   plots_.clear();
   bytes_ = 0;

@@ -27,6 +27,8 @@ class KeptPlots {
   // Returns the new drawing's key, or 0 when it is too large to keep.
   uint64_t Keep(std::string name, std::string glf);
   const KeptPlot* Find(uint64_t key) const;
+  // The newest kept drawing of that name whose GLF has that many bytes.
+  const KeptPlot* FindNewest(const std::string& name, size_t glf_bytes) const;
   void Clear();
 
   size_t MaxBytes() const { return max_bytes_; }

@@ -131,6 +131,10 @@ void Form1::BuildControls() {
   auto* abort = AddButton("Command13", ui_texts::kAbort, {3480, 1080, 732, 420});
   connect(abort, &QPushButton::clicked, this, &Form1::OnAbort);
 
+  // Above "作成", in the one free place of the window's right column.
+  auto* history = AddButton("Command15", ui_texts::kHistory, {3480, 45, 732, 285});
+  connect(history, &QPushButton::clicked, this, &Form1::OpenHistory);
+
   AddLabel("Label34", "出力先プロッタ名", {120, 1680, 2400, kLabelHeight},
            "指定が無い場合通常使うプリンターになる");
   auto* change = AddButton("Command14", ui_texts::kChangePlotter, {3480, 1680, 732, 555});

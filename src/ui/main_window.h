@@ -10,10 +10,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "job/job_host.h"
+#include "job/plot_job.h"
 #include "ui/auto_mode.h"
 #include "ui/file_chooser.h"
 #include "ui/kept_plots.h"
@@ -40,6 +42,9 @@ struct MainWindowOptions {
   int pump_interval_ms = 15;
   // A drawing is taken once it has not been modified for this long.
   double settle_seconds = 2;
+  // Automatic runs also print each job-log line here once it is final, as
+  // the batch program does (the program passes stdout); null: not at all.
+  std::ostream* log_echo = nullptr;
 
   // The dialogs, replaceable so the window can be driven without them.
   std::function<std::vector<std::string>(QWidget*, std::string&, const std::string&,
@@ -67,10 +72,15 @@ class Form1 : public QWidget, public JobHost {
   // Opens (or raises) the preview of the drawing on log line `row`; null
   // when that line is no kept drawing.
   QWidget* OpenPreview(int row);
+  // Opens (or raises) the job history of the start folder ("履歴").
+  QWidget* OpenHistory();
 
   const AutoMode& Mode() const { return mode_; }
-  // Non-zero once the settings could not be saved at close.
+  // Non-zero once the settings could not be saved at close, or when the
+  // single automatic run left a drawing unfinished.
   int ExitStatus() const { return exit_status_; }
+  // What the last job did.
+  const JobSummary& LastSummary() const { return last_summary_; }
   std::string SettingsPath() const;
 
   std::string FieldText(const std::string& name) const;
@@ -135,6 +145,9 @@ class Form1 : public QWidget, public JobHost {
   void OnRepeatTick();
   void OnSingleRunTick();
   void KeepPlot(const std::string& name, const std::string& glf_path);
+  bool Echoing() const;
+  void FlushEcho();
+  QWidget* ShowKept(uint64_t key);
 
   MainWindowOptions options_;
   double dpi_ = 96;
@@ -162,6 +175,8 @@ class Form1 : public QWidget, public JobHost {
 
   QElapsedTimer pump_clock_;
   unsigned pump_calls_ = 0;
+  JobSummary last_summary_;
+  std::optional<std::string> echo_pending_;  // the last log line, until it is final
   bool job_running_ = false;
   bool abort_requested_ = false;
   bool closed_ = false;

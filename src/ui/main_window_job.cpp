@@ -6,9 +6,11 @@
 #include <QListWidget>
 #include <QTimer>
 #include <filesystem>
+#include <ostream>
 
 #include "job/plot_job.h"
 #include "platform/folder.h"
+#include "ui/history_window.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
 #include "ui/ui_texts.h"
@@ -46,8 +48,9 @@ void Form1::RunJob() {
       KeepPlot(name, glf_path);
     });
   }
-  plot_job_->Run();
+  last_summary_ = plot_job_->Run();
   job_running_ = false;
+  FlushEcho();
   if (closed_) return;  // closed meanwhile: the window is not touched again
   if (mode_.interval_ms == 0) create_button_->setText(Q(ui_texts::kFinished));
   create_button_->setEnabled(true);
@@ -69,7 +72,10 @@ void Form1::KeepPlot(const std::string& name, const std::string& glf_path) {
 QWidget* Form1::OpenPreview(int row) {
   QListWidgetItem* item = log_->item(row);
   if (!item) return nullptr;
-  const uint64_t key = item->data(kPlotKeyRole).toULongLong();
+  return ShowKept(item->data(kPlotKeyRole).toULongLong());
+}
+
+QWidget* Form1::ShowKept(uint64_t key) {
   const KeptPlot* plot = key != 0 ? kept_plots_.Find(key) : nullptr;
   if (!plot) return nullptr;
   for (PreviewWindow* open : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly)) {
@@ -84,7 +90,22 @@ QWidget* Form1::OpenPreview(int row) {
   return window;
 }
 
+bool Form1::Echoing() const {
+  return options_.log_echo && mode_.kind != AutoMode::Kind::Interactive;
+}
+
+// A line is final once the next one arrives or the job ends.
+void Form1::FlushEcho() {
+  if (!echo_pending_) return;
+  *options_.log_echo << *echo_pending_ << std::endl;
+  echo_pending_.reset();
+}
+
 void Form1::AddLog(const std::string& line) {
+  if (Echoing()) {
+    FlushEcho();
+    echo_pending_ = line;
+  }
   if (closed_) return;
   log_->addItem(Q(line));
   while (log_->count() > kMaxLogLines) delete log_->takeItem(0);
@@ -92,6 +113,7 @@ void Form1::AddLog(const std::string& line) {
 }
 
 void Form1::ReplaceLastLog(const std::string& line) {
+  if (Echoing()) echo_pending_ = line;
   if (closed_) return;
   if (log_->count() == 0) {
     AddLog(line);
@@ -152,6 +174,7 @@ void Form1::OnSingleRunTick() {
     return;
   }
   RunJob();
+  if (!last_summary_.Clean()) exit_status_ = 1;  // like the batch program
   close();
 }
 
@@ -167,6 +190,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     SaveSettings();
     // Previews go with the window; left open they would keep the program running.
     for (PreviewWindow* preview : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly)) preview->close();
+    for (HistoryWindow* history : findChildren<HistoryWindow*>(Qt::FindDirectChildrenOnly)) history->close();
   }
   event->accept();
 }

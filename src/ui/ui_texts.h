@@ -11,6 +11,7 @@ inline constexpr const char* kAuto = "自動";
 inline constexpr const char* kSeconds = "秒";
 inline constexpr const char* kAbort = "中止";
 inline constexpr const char* kChangePlotter = "プロッタ    変更";
+inline constexpr const char* kHistory = "履歴";
 
 // The setting values are in settings/setting_values.h.
 

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "fake_plotter.h"
+#include "private_cups.h"
 #include "fakes.h"
 #include "job/delivery.h"
 #include "job/plot_job.h"
@@ -27,49 +28,11 @@ namespace {
 using test::FakeHost;
 using test::FakePlotter;
 using test::OfiBuilder;
+using test::PrivateCups;
+using test::QueueLock;
 using test::TempFolder;
 
 constexpr std::chrono::seconds kJobTimeout{30};
-
-struct PrivateCups {
-  std::string queue, spare, lock;
-  int port = 0;
-};
-
-std::optional<PrivateCups> FromEnvironment() {
-  const char* server = std::getenv("CUPS_SERVER");
-  const char* queue = std::getenv("TOVRIN_CUPS_QUEUE");
-  const char* spare = std::getenv("TOVRIN_CUPS_SPARE_QUEUE");
-  const char* port = std::getenv("TOVRIN_CUPS_PORT");
-  const char* lock = std::getenv("TOVRIN_CUPS_LOCK");
-  if (!server || !queue || !spare || !port || !lock) return std::nullopt;
-  return PrivateCups{queue, spare, lock, std::atoi(port)};
-}
-
-// Tests run as parallel processes but share one queue and one port: each
-// holds this lock for its whole run.
-class QueueLock {
- public:
-  explicit QueueLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT, 0600)) {
-    for (int waited = 0; fd_ >= 0 && waited < 1200; ++waited) {
-      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-        held_ = true;
-        return;
-      }
-      ::usleep(100000);
-    }
-  }
-  ~QueueLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  QueueLock(const QueueLock&) = delete;
-  QueueLock& operator=(const QueueLock&) = delete;
-  bool held() const { return held_; }
-
- private:
-  int fd_;
-  bool held_ = false;
-};
 
 struct QueuedJob {
   std::string title, format;
@@ -109,7 +72,7 @@ std::string PenTextWithBytes(int from, int to) {
 class CupsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::optional<PrivateCups> found = FromEnvironment();
+    std::optional<PrivateCups> found = test::FromEnvironment();
     if (!found) GTEST_SKIP() << "no private cupsd (run scripts/test.sh)";
     cups = *found;
     lock = std::make_unique<QueueLock>(cups.lock);
@@ -172,10 +135,9 @@ TEST_F(CupsTest, PlotterReceivesExactlyTheGlfOfEachDrawing) {
   EXPECT_TRUE(ofi.Exists("A.OFI"));
   std::vector<QueuedJob> jobs = JobsAfter(cups.queue, last_job);
   ASSERT_EQ(jobs.size(), 2u);
-  for (const QueuedJob& job : jobs) {
-    EXPECT_EQ(job.title, "Test");
-    EXPECT_EQ(job.format, "application/vnd.cups-raw");
-  }
+  EXPECT_EQ(jobs[0].title, "A.OFI");  // lpstat tells the drawings apart
+  EXPECT_EQ(jobs[1].title, "B.OFI");
+  for (const QueuedJob& job : jobs) EXPECT_EQ(job.format, "application/vnd.cups-raw");
 }
 
 TEST_F(CupsTest, LargeGlfArrivesWholeAndInOrder) {
@@ -220,15 +182,22 @@ TEST_F(CupsTest, DefaultAndInstalledPrinters) {
 // Needs no cupsd: the server named does not exist.
 TEST(CupsSpooler, NoServerMeansNoPrintersAndAnOpenFailure) {
   TempFolder dir;
-  cupsSetServer((dir / "none.sock").c_str());
+  std::string server = dir / "none.sock";
+  cupsSetServer(server.c_str());
   CupsSpooler spooler;
+  const std::string expected = "cannot connect to CUPS at " + server;
   EXPECT_EQ(spooler.DefaultPrinter(), "");
+  EXPECT_EQ(spooler.LastError(), expected);
   EXPECT_TRUE(spooler.InstalledPrinters().empty());
+  EXPECT_EQ(spooler.LastError(), expected);
   std::string error;
   EXPECT_EQ(spooler.OpenPrinter("Plotter", error), nullptr);
-  EXPECT_NE(error.find("none.sock"), std::string::npos) << error;
+  EXPECT_EQ(error, expected);
   EXPECT_EQ(spooler.OpenPrinter("", error), nullptr);
   EXPECT_FALSE(error.empty());
+  PrintJobStatus status = spooler.QueryJob("Plotter", 3);
+  EXPECT_EQ(status.state, PrintJobStatus::State::Unknown);
+  EXPECT_EQ(status.reason, expected);
   cupsSetServer(nullptr);
 }
 

@@ -1,4 +1,6 @@
 // A plotter on a TCP port: keeps the bytes of every connection it accepts.
+// One that breaks down resets its first connection once that many bytes
+// came, as a plotter switched off mid-drawing.
 #pragma once
 
 #include <arpa/inet.h>
@@ -20,7 +22,7 @@ namespace tovrin::test {
 class FakePlotter {
  public:
   // Listens on 127.0.0.1:port; ok() is false when the port cannot be had.
-  explicit FakePlotter(int port) {
+  explicit FakePlotter(int port, size_t drop_first_after = 0) : drop_after_(drop_first_after) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
     ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -54,6 +56,11 @@ class FakePlotter {
     std::lock_guard lock(mutex_);
     return jobs_;
   }
+  // Waits until the first connection has been reset; false on timeout.
+  bool WaitForDrop(std::chrono::seconds timeout) {
+    std::unique_lock lock(mutex_);
+    return done_.wait_for(lock, timeout, [&] { return dropped_; });
+  }
 
  private:
   // Polls with a short timeout so the destructor never waits on a peer.
@@ -73,10 +80,21 @@ class FakePlotter {
       if (conn < 0) continue;
       std::string bytes;
       char buf[65536];
+      bool drop = drop_after_ > 0 && !dropped_;
       while (Readable(conn)) {
         ssize_t n = ::read(conn, buf, sizeof buf);
         if (n <= 0) break;
         bytes.append(buf, static_cast<size_t>(n));
+        if (drop && bytes.size() >= drop_after_) break;
+      }
+      if (drop) {
+        linger reset{1, 0};  // close with RST: the sender's next write fails
+        ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(conn);
+        std::lock_guard lock(mutex_);
+        dropped_ = true;
+        done_.notify_all();
+        continue;
       }
       ::close(conn);
       std::lock_guard lock(mutex_);
@@ -85,6 +103,8 @@ class FakePlotter {
     }
   }
 
+  size_t drop_after_;
+  bool dropped_ = false;  // under mutex_ once the server thread runs
   int fd_ = -1;
   std::atomic<bool> stop_{false};
   std::thread thread_;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "../cups/private_cups.h"
 #include "platform/cups/cups_spooler.h"
 #include "ui/printer_chooser.h"
 
@@ -51,7 +52,13 @@ class CupsPrinterChooserTest : public ::testing::Test {
     if (!std::getenv("CUPS_SERVER") || !queue || !spare) GTEST_SKIP() << "no private cupsd";
     queue_ = queue;
     spare_ = spare;
+    // Other CUPS tests change the queues or freeze the scheduler meanwhile.
+    if (const char* path = std::getenv("TOVRIN_CUPS_LOCK")) {
+      lock_ = std::make_unique<test::QueueLock>(path);
+      ASSERT_TRUE(lock_->held());
+    }
   }
+  std::unique_ptr<test::QueueLock> lock_;
   QString queue_, spare_;
   CupsSpooler spooler_;
 };

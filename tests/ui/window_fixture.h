@@ -32,6 +32,7 @@ class WindowTest : public ::testing::Test {
     o.spooler = &spooler;
     o.pump_interval_ms = pump_interval_ms;
     o.settle_seconds = 0;  // drawings written just before a job count as settled
+    o.log_echo = log_echo;
     o.choose_files = [this](QWidget*, std::string& folder, const std::string&, ChooserPosition& p) {
       ++file_chooser_opened;
       p = file_chooser_moves_to;
@@ -70,6 +71,7 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<Form1> window;
 
   int pump_interval_ms = 0;  // let tests act between any two words
+  std::ostream* log_echo = nullptr;
   int file_chooser_opened = 0;
   std::vector<std::string> chosen_files;
   ChooserPosition file_chooser_moves_to{300, 400};

@@ -11,11 +11,21 @@
 
 namespace tovrin {
 
+namespace cups_texts {
+inline constexpr const char* kNotResponding = "CUPS server not responding";
+inline constexpr const char* kCannotConnect = "cannot connect to CUPS at ";  // + the server
+}  // namespace cups_texts
+
 class CupsSpooler : public Spooler {
  public:
-  CupsSpooler();
+  // Every request gets its own connection to the server; a server that
+  // stays silent for `timeout_ms` (while connecting, sending or waiting for
+  // an answer) fails the request with "CUPS server not responding".
+  static constexpr int kDefaultTimeoutMs = 10000;
+  explicit CupsSpooler(int timeout_ms = kDefaultTimeoutMs);
 
-  // The user's default destination (lpoptions, LPDEST and PRINTER included).
+  // The user's default destination (lpoptions, LPDEST and PRINTER included);
+  // empty when there is none or the server cannot be asked (LastError says).
   std::string DefaultPrinter() override;
   // Every destination in the order CUPS lists them; instances left out.
   std::vector<std::string> InstalledPrinters() override;
@@ -23,6 +33,17 @@ class CupsSpooler : public Spooler {
   // exists. Each document becomes one raw job ("application/vnd.cups-raw").
   std::unique_ptr<PrinterConnection> OpenPrinter(const std::string& name,
                                                  std::string& error) override;
+  // Get-Job-Attributes: the job's state, and for a job waiting on a stopped
+  // printer, Stopped with the printer's message.
+  PrintJobStatus QueryJob(const std::string& printer, int job_id) override;
+
+  // Why the last DefaultPrinter or InstalledPrinters call found nothing
+  // because of the server; empty when it answered.
+  const std::string& LastError() const { return last_error_; }
+
+ private:
+  int timeout_ms_;
+  std::string last_error_;
 };
 
 }  // namespace tovrin
