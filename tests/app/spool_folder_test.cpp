@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "batch_process.h"
 #include "ofi_builder.h"
 #include "temp_folder.h"
 
@@ -23,73 +24,14 @@ namespace tovrin {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Batch;
 using test::OfiBuilder;
+using test::WaitFor;
 using test::TempFolder;
 namespace fs = std::filesystem;
 
 const std::string kFinished = "　出図終了";
 const std::string kStopped = "　出図中止";
-
-// tovrin-batch started in `folder` with `args`, its output in a file.
-class Batch {
- public:
-  Batch(const TempFolder& folder, std::vector<std::string> args)
-      : out_path_(folder / ("batch-" + std::to_string(++count_) + ".out")) {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      int fd = ::open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0 || ::chdir(folder.path().c_str()) != 0) ::_exit(127);
-      ::dup2(fd, 1);
-      ::dup2(fd, 2);
-      std::vector<char*> argv{const_cast<char*>(TOVRIN_BATCH_PATH)};
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(TOVRIN_BATCH_PATH, argv.data());
-      ::_exit(127);
-    }
-  }
-  ~Batch() {
-    if (pid_ > 0) Stop(SIGKILL);
-  }
-
-  // Sends `signal` (none: just waits) and returns the exit status.
-  int Stop(int signal = SIGTERM) {
-    if (pid_ <= 0) return status_;
-    if (signal != 0) ::kill(pid_, signal);
-    int st = 0;
-    ::waitpid(pid_, &st, 0);
-    pid_ = -1;
-    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    return status_;
-  }
-  int Wait() { return Stop(0); }
-
-  std::string Output() const {
-    std::ifstream f(out_path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-  }
-  int Count(const std::string& text) const {
-    const std::string out = Output();
-    int n = 0;
-    for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) ++n;
-    return n;
-  }
-
- private:
-  static inline int count_ = 0;
-  std::string out_path_;
-  pid_t pid_ = -1;
-  int status_ = -1;
-};
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
 
 std::string Header(const std::string& label) {
   std::string h = label;

@@ -134,7 +134,7 @@ TEST_F(HistoryWindowTest, DoubleClickOpensThePreviewOnlyOfTheKeptDrawing) {
   AddRows({earlier, last});
   HistoryWindow* w = static_cast<HistoryWindow*>(window->OpenHistory());
   ASSERT_NE(w, nullptr);
-  ASSERT_EQ(w->Table()->rowCount(), 2);
+  ASSERT_EQ(w->Table()->rowCount(), 3);  // and the job's own row, added first
 
   DoubleClickRow(w, 1);  // the earlier one
   EXPECT_TRUE(window->findChildren<PreviewWindow*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
