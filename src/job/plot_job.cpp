@@ -6,7 +6,7 @@
 #include "job/delivery.h"
 #include "job/header_text.h"
 #include "job/job_texts.h"
-#include "ofi/reader_cycle.h"
+#include "translate/reader_cycle.h"
 #include "platform/folder.h"
 
 namespace tovrin {

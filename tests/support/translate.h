@@ -6,7 +6,7 @@
 #include <initializer_list>
 
 #include "geometry/encode_points.h"
-#include "ofi/reader_cycle.h"
+#include "translate/reader_cycle.h"
 #include "ofi_builder.h"
 
 namespace tovrin::test {
