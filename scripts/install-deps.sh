@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcups2-dev cups-daemon cups-client
   qt6-base-dev qt6-svg-dev fonts-ipafont-gothic hp2xx
+  python3 clang libclang-rt-14-dev
 )
 
 missing=()

@@ -18,12 +18,14 @@ std::string PatternText(const char* type, double length) {
 
 // Pen of a line-class code's width (low nibble); nullptr for other codes.
 const std::string* PenForClass(const JobSnapshot& cfg, int code) {
+  // clang-format off
   switch (code) {
     case 0: case 16: case 32: case 48: case 64: return &cfg.pen_medium;
     case 1: case 17: case 33: case 49: case 65: return &cfg.pen_thin;
     case 2: case 18: case 34: case 50: case 66: return &cfg.pen_thick;
     default: return nullptr;
   }
+  // clang-format on
 }
 
 // The dashed styles and the multiple of the pattern length they use.

@@ -9,6 +9,7 @@ namespace {
 
 // Tested in this order; E, K and L match by their low byte where they stand.
 // ESC '!' J and ESC '$' J share their code: only the prefix tells them apart.
+// clang-format off
 constexpr Command kCommands[] = {
     // prefix     code                  length               handler
     {kEscBang,   Code('W', 1),         nullptr,             RunScale},
@@ -34,6 +35,7 @@ constexpr Command kCommands[] = {
     {kEscDollar, Code('N', 4),         nullptr,             RunAnnotationLine},
     {kEscDollar, Code('C', 1),         nullptr,             RunPaletteColour},
 };
+// clang-format on
 
 }  // namespace
 
