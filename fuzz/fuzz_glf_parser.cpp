@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   limits.max_points = 20000;
   limits.max_labels = 500;
   limits.max_label_chars = 64;
-  const PlotPicture p = ParseGlf(std::string_view(reinterpret_cast<const char*>(data), size), limits);
+  const PlotPicture p =
+      ParseGlf(std::string_view(reinterpret_cast<const char*>(data), size), limits);
   FUZZ_CHECK(p.points.size() <= limits.max_points);
   FUZZ_CHECK(p.labels.size() <= limits.max_labels);
   for (const Item& item : p.items) {

@@ -20,7 +20,8 @@ PlotSettings SettingsFor(uint8_t choice) {
   PlotSettings s = PlotSettings::Defaults("/tmp");
   s.MojiE = (choice & 1) ? "全角" : "半角";
   s.MojiK = (choice & 2) ? "全角" : "半角";
-  static const char* const kPlotters[] = {"A1ﾌﾟﾛｯﾀﾛｰﾙ紙", "A0ﾌﾟﾛｯﾀﾛｰﾙ紙", "A0ﾌﾟﾛｯﾀｶｯﾄ紙", "A1ﾌﾟﾛｯﾀｶｯﾄ紙"};
+  static const char* const kPlotters[] = {"A1ﾌﾟﾛｯﾀﾛｰﾙ紙", "A0ﾌﾟﾛｯﾀﾛｰﾙ紙", "A0ﾌﾟﾛｯﾀｶｯﾄ紙",
+                                          "A1ﾌﾟﾛｯﾀｶｯﾄ紙"};
   s.Plot = kPlotters[(choice >> 2) & 3];
   static const char* const kReductions[] = {"100", "A3", "50", "A0"};
   s.OfiS = kReductions[(choice >> 4) & 3];
@@ -48,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tovrin::TranslateDrawing(job, ofi, out, [] { return true; });
     const std::string& glf = out.Bytes();
     FUZZ_CHECK(glf.rfind("\x1b%-1BBPIN", 0) == 0);
-    FUZZ_CHECK(glf.size() >= 11 && glf.compare(glf.size() - 2, 2, "\x1b" "E") == 0);
+    FUZZ_CHECK(glf.size() >= 11 && glf.compare(glf.size() - 2, 2,
+                                               "\x1b"
+                                               "E") == 0);
   }
   return 0;
 }

@@ -27,7 +27,7 @@ constexpr const char* LineTypeText(LineType type) {
 }
 
 struct StrokeState {
-  std::string stroke_pen;                 // pen of the current line class ("SP2")
+  std::string stroke_pen;  // pen of the current line class ("SP2")
   LineType line_type = LineType::Solid;
   std::string pending;       // pen and line type chosen but not yet written
   std::string last_written;  // the last stroke string written
@@ -46,9 +46,9 @@ enum class ByteClass { Alnum, Symbol, Kana };
 // Carried from one drawing of a job to the next: an H command in one drawing
 // still sizes the text of the next.
 struct CarriedText {
-  int64_t width = 0;   // W, OFI units, signed
-  int64_t height = 0;  // Ht
-  double pitch = 0;    // OFI units from one character to the next
+  int64_t width = 0;       // W, OFI units, signed
+  int64_t height = 0;      // Ht
+  double pitch = 0;        // OFI units from one character to the next
   int64_t font_width = 0;  // W and Ht at the last size instruction
   int64_t font_height = 0;
 };

@@ -189,8 +189,8 @@ void Interpreter::FillPolygon(bool even_odd) {
   item.first = static_cast<uint32_t>(pic_.loops.size());
   for (const auto& loop : polygon_) {
     if (loop.size() <= 2) continue;
-    pic_.loops.push_back({static_cast<uint32_t>(pic_.points.size()),
-                          static_cast<uint32_t>(loop.size())});
+    pic_.loops.push_back(
+        {static_cast<uint32_t>(pic_.points.size()), static_cast<uint32_t>(loop.size())});
     pic_.points.insert(pic_.points.end(), loop.begin(), loop.end());
   }
   item.count = static_cast<uint32_t>(pic_.loops.size()) - item.first;

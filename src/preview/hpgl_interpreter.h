@@ -74,16 +74,16 @@ class Interpreter {
     return {static_cast<float>(PlotX(ux)), static_cast<float>(PlotY(uy))};
   }
   Box PaperBox() const;
-  void Defaults();        // DF
-  void PlotSize();        // PS
-  void Rotate();          // RO
-  void InputWindow();     // IP
-  void Scale();           // SC
-  void SelectPen();       // SP
-  void PenColour();       // PC
-  void PenWidth();        // PW
-  void LineType();        // LT
-  void Replot();          // RP
+  void Defaults();     // DF
+  void PlotSize();     // PS
+  void Rotate();       // RO
+  void InputWindow();  // IP
+  void Scale();        // SC
+  void SelectPen();    // SP
+  void PenColour();    // PC
+  void PenWidth();     // PW
+  void LineType();     // LT
+  void Replot();       // RP
 
   // ---- display list, moves and shapes (hpgl_drawing.cpp) ------------------
   bool Drawing() const { return pen_ != 0 && !page_done_; }
@@ -103,18 +103,18 @@ class Interpreter {
   void FillPolygon(bool even_odd);
   void EdgePolygon();
   void PenMoves(bool down);
-  void PlotAbsolute();        // PA
-  void PlotRelative();        // PR
+  void PlotAbsolute();                 // PA
+  void PlotRelative();                 // PR
   void ArcInstruction(bool relative);  // AA, AR
-  void CircleInstruction();   // CI
-  void PolygonMode();         // PM
-  void FillInstruction();     // FP
-  void PolylineEncoded();     // PE
+  void CircleInstruction();            // CI
+  void PolygonMode();                  // PM
+  void FillInstruction();              // FP
+  void PolylineEncoded();              // PE
   void EncodedMove(double x, double y, bool& pen_up_next, bool& absolute_next);
 
   // ---- fonts and labels (hpgl_labels.cpp) ---------------------------------
   void ResetFonts();
-  void DefineFont(FontDef& f);  // SD, AD
+  void DefineFont(FontDef& f);      // SD, AD
   void SelectFont(bool alternate);  // SS, SA
   const FontDef& Font() const { return use_alternate_ ? alternate_ : standard_; }
   // Character body width and height in plotter units.

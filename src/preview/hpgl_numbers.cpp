@@ -177,8 +177,8 @@ void Interpreter::PolylineEncoded() {
       continue;
     }
     const bool flag = b == '>' || b == ':';
-    const bool digit = seven_bit ? (b >= 63 && b <= 126)
-                                 : ((b >= 63 && b <= 126) || (b >= 191 && b <= 254));
+    const bool digit =
+        seven_bit ? (b >= 63 && b <= 126) : ((b >= 63 && b <= 126) || (b >= 191 && b <= 254));
     if (!flag && !digit) {
       ++pos_;  // stray byte: no meaning in PE
       continue;

@@ -13,7 +13,8 @@ uint8_t Upper(uint8_t c) { return c >= 'a' && c <= 'z' ? static_cast<uint8_t>(c 
 
 }  // namespace
 
-Interpreter::Interpreter(std::string_view in, const ParseLimits& limits) : in_(in), limits_(limits) {
+Interpreter::Interpreter(std::string_view in, const ParseLimits& limits)
+    : in_(in), limits_(limits) {
   ResetState();
   // A PE move takes two to six bytes; growing the lists as they fill would
   // copy them over and over.

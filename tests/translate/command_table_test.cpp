@@ -22,6 +22,7 @@ struct Listed {
   CommandHandler handler;
 };
 
+// clang-format off
 const std::vector<Listed> kListed = {
     {0x211B, 0x0157, 'W', 1, RunScale},         {0x211B, 0x0132, '2', 1, RunPenChoice},
     {0x211B, 0x0452, 'R', 4, RunSheet},         {0x211B, 0x0156, 'V', 1, RunCopies},
@@ -35,6 +36,7 @@ const std::vector<Listed> kListed = {
     {0x241B, 0x0152, 'R', 1, RunPatternBlock},  {0x241B, 0xFF50, 'P', -1, RunArea},
     {0x241B, 0x044E, 'N', 4, RunAnnotationLine}, {0x241B, 0x0143, 'C', 1, RunPaletteColour},
 };
+// clang-format on
 
 TEST(CommandTable, HoldsExactlyTheListedCommandsInOrder) {
   const auto table = CommandTable();
