@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "ofi/reader_cycle.h"
+#include "translate/reader_cycle.h"
 #include "platform/folder.h"
 #include "ofi_builder.h"
 

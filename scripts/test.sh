@@ -22,3 +22,52 @@ else
 fi
 
 ctest --output-on-failure --timeout 300 -j"$(nproc)"
+
+# In CI only: the core and preview tests again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer in a folder of their own, then each libFuzzer
+# target for a while from its committed seed corpus (clang only).
+sanitized_leg() {
+  local sbuild=${SANITIZE_BUILD_DIR:-$root/build-sanitize}
+  local fuzz_seconds=${FUZZ_SECONDS:-30}
+  local compiler=() fuzz=OFF started=$SECONDS
+  if command -v clang++ >/dev/null; then
+    compiler=(-DCMAKE_CXX_COMPILER=clang++)
+    fuzz=ON
+  fi
+  cmake -S "$root" -B "$sbuild" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" "${compiler[@]}" \
+    -DTOVRIN_SANITIZE=ON -DTOVRIN_FUZZ=$fuzz >/dev/null
+  local targets=(tovrin_tests tovrin_preview_tests)
+  [ "$fuzz" = ON ] && targets+=(fuzz)
+  cmake --build "$sbuild" -j"$(nproc)" --target "${targets[@]}"
+  echo "sanitized build: $((SECONDS - started)) s"
+
+  export ASAN_OPTIONS=abort_on_error=1:detect_stack_use_after_return=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  # Fontconfig keeps a cache for the life of the process.
+  export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp
+  "$sbuild/tests/tovrin_tests"
+  QT_QPA_PLATFORM=offscreen "$sbuild/tests/preview/tovrin_preview_tests"
+  echo "sanitized tests: $((SECONDS - started)) s"
+
+  [ "$fuzz" = ON ] || { echo "no clang: fuzz targets skipped"; return 0; }
+  local target
+  for target in fuzz_translate fuzz_settings fuzz_header_text fuzz_glf_parser; do
+    # New inputs go to a scratch corpus; the committed seeds stay as they are.
+    mkdir -p "$sbuild/fuzz-work/$target" "$sbuild/fuzz-artifacts"
+    local log="$sbuild/fuzz-artifacts/$target.log"
+    if ! "$sbuild/fuzz/$target" -max_total_time="$fuzz_seconds" -timeout=25 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$sbuild/fuzz-artifacts/$target-" \
+      "$sbuild/fuzz-work/$target" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
+      head -n 100 "$log"
+      echo "$target found a failing input (saved under $sbuild/fuzz-artifacts)"
+      return 1
+    fi
+    echo "$target: $(grep -E '^#[0-9]+.*DONE' "$log" | tail -n 1)"
+  done
+  echo "sanitizer and fuzz leg: $((SECONDS - started)) s"
+}
+
+if [ -n "${CI:-}" ]; then
+  sanitized_leg
+fi

@@ -3,8 +3,10 @@
 #include "geometry/encode_points.h"
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
-#include "geometry/stroke_state.h"
+#include "geometry/stroke_modes.h"
 #include "ofi/format_number.h"
+#include "ofi/ofi_point.h"
+#include "ofi/pending.h"
 #include "ofi/translation.h"
 
 namespace tovrin {
@@ -14,24 +16,18 @@ constexpr NumberPattern kWhole("########");
 constexpr NumberPattern kDegrees("###.0####");
 
 ArcPoints ReadArcPoints(WordReader& reader) {
-  ArcPoints p;
-  p.x1 = reader.ReadUnsigned();
-  p.y1 = reader.ReadUnsigned();
-  p.x2 = reader.ReadUnsigned();
-  p.y2 = reader.ReadUnsigned();
-  p.x3 = reader.ReadUnsigned();
-  p.y3 = reader.ReadUnsigned();
-  return p;
+  const OfiPoint p1 = ReadPoint(reader);
+  const OfiPoint p2 = ReadPoint(reader);
+  const OfiPoint p3 = ReadPoint(reader);
+  return {p1.x, p1.y, p2.x, p2.y, p3.x, p3.y};
 }
 
 // P1 and P2 are the ends of a diameter. The radius ends the command without
 // a ";": the next mnemonic terminates it.
 void DrawCircle(Translation& tr, const ArcPoints& p) {
-  const double cx = (p.x1 - p.x2) / 2 + p.x2;
-  const double cy = (p.y1 - p.y2) / 2 + p.y2;
-  const double r = std::sqrt((p.x1 - p.x2) * (p.x1 - p.x2) + (p.y1 - p.y2) * (p.y1 - p.y2)) / 2;
-  const PlotPoint centre = ToPlotter(tr, cx, cy);
-  const double radius = r * tr.sheet().DrawingScale / 25;
+  const DiameterCircle circle = CircleFromDiameter({p.x1, p.y1}, {p.x2, p.y2});
+  const PlotPoint centre = ToPlotter(tr, circle.centre);
+  const double radius = circle.radius * tr.sheet().DrawingScale / 25;
   if (!CheckFinite(tr, radius) || !tr.rejection.empty()) return;
   WritePoints(tr.out, "PE<=", {centre.x, centre.y}, ";CI");
   NumberText r_text;

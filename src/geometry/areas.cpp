@@ -1,9 +1,14 @@
 #include <cmath>
 #include <cstdint>
+#include <string_view>
 
+#include "geometry/encode_points.h"
 #include "geometry/fill_output.h"
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
+#include "geometry/stroke_modes.h"
+#include "ofi/ofi_point.h"
+#include "ofi/pending.h"
 #include "ofi/translation.h"
 
 namespace tovrin {
@@ -29,7 +34,7 @@ struct AreaElement {
 template <typename Visit>
 size_t WalkArea(const WordReader& reader, Visit&& visit) {
   if (!reader.Available(2)) return SIZE_MAX;
-  const uint64_t n = PeekDoubleWord(reader, 1);
+  const uint64_t n = reader.PeekDoubleWord(1);
   size_t at = 5;  // count (2), kind, first point
   uint64_t k = 3;
   while (k < n) {
@@ -55,29 +60,19 @@ size_t WalkArea(const WordReader& reader, Visit&& visit) {
   return at;
 }
 
-OfiPoint PointAt(const WordReader& reader, size_t offset) {
-  return {static_cast<double>(reader.Peek(offset)), static_cast<double>(reader.Peek(offset + 1))};
+// The absolute plotter point of `p` between `before` and `after`.
+void WriteAt(Translation& tr, std::string_view before, OfiPoint p, std::string_view after) {
+  const PlotPoint q = ToPlotter(tr, p);
+  WritePoints(tr.out, before, {q.x, q.y}, after);
 }
 
-void WriteLoopStart(Translation& tr, OfiPoint p) {
-  tr.out.Write("PM1PE<=");
-  WriteAbsolute(tr, p);
-  tr.out.Write(";");
-}
-
-void WriteStraight(Translation& tr, OfiPoint end) {
-  tr.out.Write("PE=");
-  WriteAbsolute(tr, end);
-  tr.out.Write(";");
-}
+void WriteStraight(Translation& tr, OfiPoint end) { WriteAt(tr, "PE=", end, ";"); }
 
 // A full circle in polygon mode: its own loop around the true centre.
 void WriteCircle(Translation& tr, OfiPoint p1, OfiPoint p2) {
-  const OfiPoint centre{(p1.x - p2.x) / 2 + p2.x, (p1.y - p2.y) / 2 + p2.y};
-  const double r = std::sqrt((p1.x - p2.x) * (p1.x - p2.x) + (p1.y - p2.y) * (p1.y - p2.y)) / 2;
-  tr.out.Write("PM1PE<=");
-  WriteAbsolute(tr, centre);
-  tr.out.Write(";CI", PlotterLength(tr, r));
+  const DiameterCircle circle = CircleFromDiameter(p1, p2);
+  WriteAt(tr, "PM1PE<=", circle.centre, ";CI");
+  tr.out.Write(PlotterLength(tr, circle.radius));
 }
 
 // An arc piece from the pen position p1 through p2 to p3.
@@ -107,26 +102,24 @@ void RunArea(Translation& tr) {
   FlushPending(tr);
   RestorePattern(tr);
   WordReader& reader = tr.reader;
-  const OfiPoint first = PointAt(reader, 4);
+  const OfiPoint first = PeekPoint(reader, 4);
   OfiPoint current = first;
   const size_t last = WalkArea(reader, [&](const AreaElement& e) {
     if (!tr.rejection.empty()) return;
     if (e.loop_at != 0) {
-      current = PointAt(reader, e.loop_at);
-      WriteLoopStart(tr, current);
+      current = PeekPoint(reader, e.loop_at);
+      WriteAt(tr, "PM1PE<=", current, ";");
     }
     if (e.k == 4) {  // the area's first element opens the polygon
-      tr.out.Write("PE<=");
-      WriteAbsolute(tr, first);
-      tr.out.Write(";PM0");
+      WriteAt(tr, "PE<=", first, ";PM0");
     }
     if (e.IsStraight()) {
-      current = PointAt(reader, e.points_at);
+      current = PeekPoint(reader, e.points_at);
       WriteStraight(tr, current);
       return;
     }
-    const OfiPoint middle = PointAt(reader, e.points_at);
-    const OfiPoint end = PointAt(reader, e.points_at + 2);
+    const OfiPoint middle = PeekPoint(reader, e.points_at);
+    const OfiPoint end = PeekPoint(reader, e.points_at + 2);
     WriteArcPiece(tr, current, middle, end);
     current = end;
   });

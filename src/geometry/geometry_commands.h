@@ -1,4 +1,5 @@
-// ESC '$' drawing commands of the geometry: lines, arcs, wide lines, areas.
+// ESC '$' drawing commands of the geometry: line classes, blocks, lines, arcs,
+// wide lines, areas.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,9 @@ size_t WidePolylineLength(const WordReader& reader);
 size_t WideArcLength(const WordReader& reader);
 size_t AreaLength(const WordReader& reader);
 
+void RunLineClass(Translation& tr);     // T/1
+void RunTextBlock(Translation& tr);     // S/1
+void RunPatternBlock(Translation& tr);  // R/1
 void RunLine(Translation& tr);          // D/4
 void RunPolyline(Translation& tr);      // D/var
 void RunArc(Translation& tr);           // A/6

@@ -4,42 +4,37 @@
 #include "geometry/encode_points.h"
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
-#include "geometry/stroke_state.h"
+#include "geometry/stroke_modes.h"
 #include "ofi/format_number.h"
+#include "ofi/ofi_point.h"
+#include "ofi/pending.h"
 #include "ofi/translation.h"
 
 namespace tovrin {
 namespace {
 
-struct OfiPoint {
-  double x = 0, y = 0;
-};
-
-OfiPoint ReadPoint(WordReader& reader) {
-  OfiPoint p;
-  p.x = reader.ReadUnsigned();
-  p.y = reader.ReadUnsigned();
-  return p;
-}
-
 // Shortened pattern for a dashed line of length `length`; empty when the
 // line type has none.
-std::string ShortPattern(const std::string& line_type, double length, double scale, double diag) {
+std::string ShortPattern(LineType type, double length, double scale, double diag) {
   double pattern;
-  const char* type;
-  if (line_type == "LT2;") {
-    pattern = length * 2 / 3 * scale / diag * 100 / 1000;
-    type = "LT2,";
-  } else if (line_type == "LT5;") {
-    pattern = length / 1.7 * scale / diag * 100 / 1000;
-    type = "LT5,";
-  } else if (line_type == "LT6;") {
-    pattern = length / 1.7 * scale / diag * 100 / 1000;
-    type = "LT6,";
-  } else {
-    return {};
+  const char* text;
+  switch (type) {
+    case LineType::Dashed:
+      pattern = length * 2 / 3 * scale / diag * 100 / 1000;
+      text = "LT2,";
+      break;
+    case LineType::Chain:
+      pattern = length / 1.7 * scale / diag * 100 / 1000;
+      text = "LT5,";
+      break;
+    case LineType::DoubleChain:
+      pattern = length / 1.7 * scale / diag * 100 / 1000;
+      text = "LT6,";
+      break;
+    default:
+      return {};
   }
-  return type + FormatNumber(pattern, "##0.0####") + ";";
+  return text + FormatNumber(pattern, "##0.0####") + ";";
 }
 
 // Dash pattern for a single segment of length L: a dashed line too short for
@@ -48,8 +43,8 @@ std::string ShortPattern(const std::string& line_type, double length, double sca
 void ChoosePattern(Translation& tr, double length) {
   StrokeState& st = tr.stroke();
   const SheetContext& s = tr.sheet();
-  if (length > 11 * s.DashUnit || st.line_type == "LT;" ||
-      (length > 1.5 * s.DashUnit && st.line_type == "LT2;")) {
+  if (length > 11 * s.DashUnit || st.line_type == LineType::Solid ||
+      (length > 1.5 * s.DashUnit && st.line_type == LineType::Dashed)) {
     RestorePattern(tr);
     return;
   }
@@ -113,16 +108,12 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   tr.out.Write(";");
 }
 
-uint64_t PolylineWordCount(const WordReader& reader, size_t count_offset) {
-  return reader.Peek(count_offset) + (static_cast<uint64_t>(reader.Peek(count_offset + 1)) << 16);
-}
-
 }  // namespace
 
 // Two count words, then N words of points.
 size_t PolylineLength(const WordReader& reader) {
   if (!reader.Available(2)) return SIZE_MAX;
-  return static_cast<size_t>(2 + PolylineWordCount(reader, 1));
+  return 2 + size_t{reader.PeekDoubleWord(1)};
 }
 
 void RunLine(Translation& tr) {
@@ -136,7 +127,7 @@ void RunLine(Translation& tr) {
 void RunPolyline(Translation& tr) {
   FlushPending(tr);
   EnterStrokeMode(tr);
-  const uint64_t n = PolylineWordCount(tr.reader, 1);
+  const uint64_t n = tr.reader.PeekDoubleWord(1);
   tr.reader.Advance();
   tr.reader.Advance();
   const size_t last_word = tr.reader.WordPosition() + static_cast<size_t>(n);

@@ -51,6 +51,13 @@ bool CheckFinite(Translation& tr, double value) {
   return false;
 }
 
+DiameterCircle CircleFromDiameter(OfiPoint a, OfiPoint b) {
+  DiameterCircle c;
+  c.centre = {(a.x - b.x) / 2 + b.x, (a.y - b.y) / 2 + b.y};
+  c.radius = std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y)) / 2;
+  return c;
+}
+
 PlotPoint ToPlotter(Translation& tr, double X, double Y) {
   const SheetContext& s = tr.sheet();
   PlotPoint p;

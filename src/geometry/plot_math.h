@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "ofi/ofi_point.h"
+
 namespace tovrin {
 
 struct Translation;
@@ -39,6 +41,14 @@ bool CheckFinite(Translation& tr, double value);
 // Absolute plotter point of the OFI point (X = first word, Y = second word):
 // x from Y - OriginY, y from X - OriginX, each floored; checked as above.
 PlotPoint ToPlotter(Translation& tr, double X, double Y);
+inline PlotPoint ToPlotter(Translation& tr, OfiPoint p) { return ToPlotter(tr, p.x, p.y); }
+
+// A circle given by the two ends of a diameter, in OFI units.
+struct DiameterCircle {
+  OfiPoint centre;
+  double radius = 0;
+};
+DiameterCircle CircleFromDiameter(OfiPoint a, OfiPoint b);
 
 // Three OFI points of an arc: P1 start, P2 on the arc, P3 end.
 struct ArcPoints {

@@ -1,9 +1,10 @@
 #include <cstdint>
 
-#include "geometry/stroke_state.h"
+#include "geometry/geometry_commands.h"
+#include "geometry/stroke_modes.h"
 #include "ofi/format_number.h"
+#include "ofi/pending.h"
 #include "ofi/translation.h"
-#include "text/text_state.h"
 
 namespace tovrin {
 namespace {
@@ -17,42 +18,53 @@ std::string PatternText(const char* type, double length) {
 
 // Pen of a line-class code's width (low nibble); nullptr for other codes.
 const std::string* PenForClass(const JobSnapshot& cfg, int code) {
+  // clang-format off
   switch (code) {
     case 0: case 16: case 32: case 48: case 64: return &cfg.pen_medium;
     case 1: case 17: case 33: case 49: case 65: return &cfg.pen_thin;
     case 2: case 18: case 34: case 50: case 66: return &cfg.pen_thick;
     default: return nullptr;
   }
+  // clang-format on
+}
+
+// The dashed styles and the multiple of the pattern length they use.
+struct DashStyle {
+  const char* type;
+  double lengths;
+};
+
+DashStyle DashOf(LineType type) {
+  switch (type) {
+    case LineType::Dashed: return {"LT2", 1};
+    case LineType::Chain: return {"LT5", 5};
+    case LineType::DoubleChain: return {"LT6", 5};
+    default: return {nullptr, 0};
+  }
+}
+
+// Style of a line-class code (high nibble), for the codes that have a pen.
+bool StyleForClass(int code, LineType& type) {
+  if (code < 0 || code > 66 || code % 16 > 2) return false;
+  static constexpr LineType kStyles[] = {LineType::Solid, LineType::Dashed, LineType::Chain,
+                                         LineType::DoubleChain, LineType::Break};
+  type = kStyles[code / 16];
+  return true;
 }
 
 void ApplyLineStyle(Translation& tr, int code) {
   StrokeState& st = tr.stroke();
-  const double length = tr.sheet().PatternLength;
-  switch (code) {
-    case 0: case 1: case 2:
-      st.line_type = "LT;";
-      st.pending += "LT;";
-      break;
-    case 16: case 17: case 18:
-      st.line_type = "LT2;";
-      st.pending += PatternText("LT2", length);
-      break;
-    case 32: case 33: case 34:
-      st.line_type = "LT5;";
-      st.pending += PatternText("LT5", 5 * length);
-      break;
-    case 48: case 49: case 50:
-      st.line_type = "LT6;";
-      st.pending += PatternText("LT6", 5 * length);
-      break;
-    case 64: case 65: case 66:
-      // Break lines are drawn solid with their own pen.
-      st.line_type = "LT4;";
-      st.stroke_pen = tr.cfg().pen_break;
-      st.pending = tr.cfg().pen_break + "LT;";
-      break;
-    default:
-      break;
+  LineType type;
+  if (!StyleForClass(code, type)) return;
+  st.line_type = type;
+  if (type == LineType::Break) {
+    // Break lines are drawn solid with their own pen.
+    st.stroke_pen = tr.cfg().pen_break;
+    st.pending = tr.cfg().pen_break + "LT;";
+  } else if (type == LineType::Solid) {
+    st.pending += "LT;";
+  } else {
+    st.pending += NormalPattern(tr.sheet(), type);
   }
 }
 
@@ -70,28 +82,17 @@ bool EnterBlockMode(Translation& tr, DrawingMode target, const std::string& pen,
 
 }  // namespace
 
-std::string NormalPattern(const Translation& tr, const std::string& line_type) {
-  const double length = tr.sheet().PatternLength;
-  if (line_type == "LT2;") return PatternText("LT2", length);
-  if (line_type == "LT5;") return PatternText("LT5", 5 * length);
-  if (line_type == "LT6;") return PatternText("LT6", 5 * length);
-  return {};
-}
-
-void FlushPending(Translation& tr) {
-  StrokeState& st = tr.stroke();
-  if (st.pending.empty() || st.pending == st.last_written) return;
-  tr.out.Write(st.pending);
-  st.last_written = std::move(st.pending);
-  st.pending.clear();
-  FlushTextAttributes(tr);
+std::string NormalPattern(const SheetContext& sheet, LineType type) {
+  const DashStyle dash = DashOf(type);
+  if (!dash.type) return {};
+  return PatternText(dash.type, dash.lengths * sheet.PatternLength);
 }
 
 void RestorePattern(Translation& tr) {
   StrokeState& st = tr.stroke();
   if (!st.adapted) return;
   st.adapted = false;
-  std::string pattern = NormalPattern(tr, st.line_type);
+  std::string pattern = NormalPattern(tr.sheet(), st.line_type);
   if (pattern.empty()) return;
   tr.out.Write(pattern);
   // Recorded, so a later shortened pattern equal to the previous one is
@@ -103,7 +104,7 @@ void EnterStrokeMode(Translation& tr) {
   StrokeState& st = tr.stroke();
   if (st.mode == DrawingMode::Stroke || st.in_block) return;
   st.mode = DrawingMode::Stroke;
-  tr.out.Write(st.stroke_pen, st.line_type);
+  tr.out.Write(st.stroke_pen, LineTypeText(st.line_type));
 }
 
 bool EnterTextMode(Translation& tr) {

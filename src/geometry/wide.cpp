@@ -8,7 +8,10 @@
 #include "geometry/fill_output.h"
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
+#include "geometry/stroke_modes.h"
 #include "ofi/format_number.h"
+#include "ofi/ofi_point.h"
+#include "ofi/pending.h"
 #include "ofi/translation.h"
 
 namespace tovrin {
@@ -40,8 +43,8 @@ Pattern ReadPattern(WordReader& reader, double units_per_length) {
   p.start = reader.ReadUnsigned();
   const uint16_t count = reader.ReadUnsigned();
   p.lengths.reserve(count);
-  for (uint16_t i = 0; i < count; ++i) p.lengths.push_back(ReadDoubleWord(reader) / units_per_length);
-  p.used = ReadDoubleWord(reader) / units_per_length;
+  for (uint16_t i = 0; i < count; ++i) p.lengths.push_back(reader.ReadDoubleWord() / units_per_length);
+  p.used = reader.ReadDoubleWord() / units_per_length;
   return p;
 }
 
@@ -113,12 +116,12 @@ void WriteRectangle(Translation& tr, OfiPoint a, OfiPoint z, double w) {
   const OfiPoint c2{a.x - w * uy, a.y + w * ux};
   const OfiPoint c3{a.x + length * ux - w * uy, a.y + length * uy + w * ux};
   const OfiPoint c4{a.x + length * ux + w * uy, a.y + length * uy - w * ux};
-  tr.out.Write("PE<=");
-  WriteAbsolute(tr, c1);
-  tr.out.Write(";PM0;PE");
-  EncodePoints(tr.out, {MoveX(tr, c1, c2), MoveY(tr, c1, c2), MoveX(tr, c2, c3), MoveY(tr, c2, c3)});
-  EncodePoints(tr.out, {MoveX(tr, c3, c4), MoveY(tr, c3, c4), MoveX(tr, c4, c1), MoveY(tr, c4, c1)});
-  tr.out.Write(";PM2FPEP");
+  const PlotPoint start = ToPlotter(tr, c1);
+  WritePoints(tr.out, "PE<=", {start.x, start.y}, ";PM0;");
+  WritePoints(tr.out, "PE",
+              {MoveX(tr, c1, c2), MoveY(tr, c1, c2), MoveX(tr, c2, c3), MoveY(tr, c2, c3),
+               MoveX(tr, c3, c4), MoveY(tr, c3, c4), MoveX(tr, c4, c1), MoveY(tr, c4, c1)},
+              ";PM2FPEP");
 }
 
 // Points of a B record with `n` words after its count, the cursor on the
@@ -141,13 +144,13 @@ void WriteSector(Translation& tr, const Ring& ring, double a, double d) {
   const OfiPoint outer_start{ring.cx + ring.outer * std::sin(a), ring.cy + ring.outer * std::cos(a)};
   const OfiPoint inner_end{ring.cx + ring.inner * std::sin(a + d), ring.cy + ring.inner * std::cos(a + d)};
   const std::string centre = CentreFields(tr, ring.cx, ring.cy);
-  tr.out.Write("PE<=");
-  WriteAbsolute(tr, outer_start);
-  tr.out.Write(";PM0PDAA", centre, ",", Degrees(tr, d), ",3;PE=");
-  WriteAbsolute(tr, inner_end);
-  tr.out.Write(";AA", centre, ",", Degrees(tr, -d), ",3;PE=");
-  WriteAbsolute(tr, outer_start);
-  tr.out.Write(";PM2FPEP");
+  const PlotPoint from = ToPlotter(tr, outer_start);
+  WritePoints(tr.out, "PE<=", {from.x, from.y}, ";PM0PDAA");
+  tr.out.Write(centre, ",", Degrees(tr, d), ",3;");
+  const PlotPoint to = ToPlotter(tr, inner_end);
+  WritePoints(tr.out, "PE=", {to.x, to.y}, ";AA");
+  tr.out.Write(centre, ",", Degrees(tr, -d), ",3;");
+  WritePoints(tr.out, "PE=", {from.x, from.y}, ";PM2FPEP");
 }
 
 // Angle of the start point around the centre: exact quarter angles only
@@ -190,7 +193,7 @@ void WalkArc(Translation& tr, const Ring& ring, const Pattern& pattern, double s
 
 size_t WidePolylineLength(const WordReader& reader) {
   if (!reader.Available(2)) return SIZE_MAX;
-  return 2 + size_t{PeekDoubleWord(reader, 1)};
+  return 2 + size_t{reader.PeekDoubleWord(1)};
 }
 
 size_t WideArcLength(const WordReader& reader) {
@@ -204,7 +207,7 @@ void RunWidePolyline(Translation& tr) {
   RestorePattern(tr);
   EnterStrokeMode(tr);
   const size_t command = reader.WordPosition();
-  const uint32_t n = ReadDoubleWord(reader);
+  const uint32_t n = reader.ReadDoubleWord();
   // The record always ends after its N words, whatever its fields say.
   const size_t end = command + 2 + size_t{n};
   const size_t points = WidePolylinePoints(reader, n);
@@ -230,8 +233,9 @@ void RunWideArc(Translation& tr) {
   ArcPoints arc{p1.x, p1.y, p2.x, p2.y, p3.x, p3.y};
   double cx = 0, cy = 0, sweep = 2 * kPi;
   if (p1.x == p3.x && p1.y == p3.y) {
-    cx = (p1.x - p2.x) / 2 + p2.x;
-    cy = (p1.y - p2.y) / 2 + p2.y;
+    const OfiPoint centre = CircleFromDiameter(p1, p2).centre;
+    cx = centre.x;
+    cy = centre.y;
   } else {
     if (!ArcCentre(arc, cx, cy)) return;  // on one straight line
     sweep = ArcSweep(cx, cy, arc).sweep;

@@ -7,7 +7,7 @@
 #include "job/delivery.h"
 #include "job/header_text.h"
 #include "job/job_records.h"
-#include "ofi/reader_cycle.h"
+#include "translate/reader_cycle.h"
 
 namespace tovrin {
 

@@ -5,12 +5,11 @@
 #include <span>
 #include <string>
 
-#include "geometry/stroke_state.h"
+#include "ofi/drawing_state.h"
 #include "ofi/glf_writer.h"
 #include "ofi/job_snapshot.h"
 #include "ofi/sheet_context.h"
 #include "ofi/word_reader.h"
-#include "text/text_state.h"
 
 namespace tovrin {
 
@@ -19,7 +18,7 @@ struct JobContext {
   JobSnapshot cfg;
   SheetContext sheet;
   int last_line_class = 0;  // "none" compares equal to code 0
-  TextJobState text;
+  CarriedText carried_text;  // text size and pitch, carried to the next drawing
 
   explicit JobContext(JobSnapshot snapshot);
   // Per-drawing part of the sheet: first corner and target paper.
@@ -29,7 +28,7 @@ struct JobContext {
 // Lives for one drawing.
 struct DrawingState {
   StrokeState stroke;
-  TextState text;
+  TextState text;  // the carried size and pitch are in JobContext
 };
 
 struct Translation {

@@ -49,6 +49,16 @@ class WordReader {
   uint16_t ReadUnsigned() { return ReadWord(); }
   int16_t ReadSigned() { return static_cast<int16_t>(ReadWord()); }
 
+  // A count, length or long value held in two words, the low word first.
+  uint32_t ReadDoubleWord() {
+    const uint32_t low = ReadUnsigned();
+    const uint32_t high = ReadUnsigned();
+    return low + (high << 16);
+  }
+  uint32_t PeekDoubleWord(size_t offset) const {
+    return Peek(offset) + (static_cast<uint32_t>(Peek(offset + 1)) << 16);
+  }
+
   uint8_t Low() const { return low_; }
   uint8_t High() const { return high_; }
 

@@ -12,6 +12,7 @@
 #include "platform/folder.h"
 #include "preview/hpgl_parser.h"
 #include "preview/preview_render.h"
+#include "preview/preview_texts.h"
 
 namespace tovrin::preview {
 namespace {
@@ -37,21 +38,21 @@ QString Path(const std::string& folder, const std::string& stem, const char* ext
 bool WritePreviewFiles(std::string_view glf, const std::string& folder, const std::string& stem,
                        std::string& error) {
   if (!QDir().mkpath(QString::fromStdString(folder))) {
-    error = folder + " が作れません";
+    error = folder + texts::kCannotCreateFolder;
     return false;
   }
   const PlotPicture picture = ParseGlf(glf);
   const QSize size = FittedSize(picture, kPreviewLongSide);
   const QString png = Path(folder, stem, ".png");
   if (!RenderImage(picture, size).save(png, "PNG")) {
-    error = png.toStdString() + " が書けません";
+    error = png.toStdString() + texts::kCannotWrite;
     return false;
   }
   const QString svg_path = Path(folder, stem, ".svg");
   QFile svg(svg_path);
   const QByteArray bytes = RenderSvg(picture, size.width());
   if (!svg.open(QIODevice::WriteOnly) || svg.write(bytes) != bytes.size()) {
-    error = svg_path.toStdString() + " が書けません";
+    error = svg_path.toStdString() + texts::kCannotWrite;
     return false;
   }
   return true;

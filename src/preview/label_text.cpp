@@ -1,11 +1,12 @@
 #include "preview/label_text.h"
 
 #include "platform/cp932.h"
+#include "preview/preview_texts.h"
 
 namespace tovrin::preview {
 namespace {
 
-const std::string kUndrawable = "〓";
+const std::string kUndrawable = texts::kUndrawable;
 
 std::string Utf8(uint32_t cp) {
   std::string s;

@@ -3,8 +3,10 @@
 
 #include "geometry/encode_points.h"
 #include "geometry/plot_math.h"
-#include "geometry/stroke_state.h"
+#include "geometry/stroke_modes.h"
 #include "ofi/format_number.h"
+#include "ofi/ofi_point.h"
+#include "ofi/pending.h"
 #include "ofi/translation.h"
 #include "text/text_commands.h"
 
@@ -30,17 +32,14 @@ void RunAnnotationLine(Translation& tr) {
   FlushPending(tr);
   RestorePattern(tr);
   EnterTextMode(tr);
-  WordReader& r = tr.reader;
-  const double x1 = r.ReadUnsigned(), y1 = r.ReadUnsigned();
-  const double x2 = r.ReadUnsigned(), y2 = r.ReadUnsigned();
-  const PlotPoint start = ToPlotter(tr, x1, y1);
+  const OfiPoint from = ReadPoint(tr.reader);
+  const OfiPoint to = ReadPoint(tr.reader);
+  const PlotPoint start = ToPlotter(tr, from);
   // The relative move is the scaled difference floored once, so the line's
   // length does not depend on where it starts.
-  const int64_t rise = ScaleFloor(tr, y2 - y1);
-  const int64_t run = ScaleFloor(tr, x2 - x1);
-  tr.out.Write("PE<=");
-  EncodePoints(tr.out, {start.x, start.y, rise, run});
-  tr.out.Write(";");
+  const int64_t rise = ScaleFloor(tr, to.y - from.y);
+  const int64_t run = ScaleFloor(tr, to.x - from.x);
+  WritePoints(tr.out, "PE<=", {start.x, start.y, rise, run}, ";");
 }
 
 void RunPaletteColour(Translation& tr) {

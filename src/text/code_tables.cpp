@@ -3,6 +3,7 @@
 namespace tovrin {
 namespace {
 
+// clang-format off
 // Single-byte code -> JIS, apart from digits and letters (row 3, same byte).
 // The drawing system's own symbol codes (0x81 diameter, 0x9D times, ...) map
 // to the nearest JIS glyph.
@@ -68,6 +69,8 @@ constexpr CodeEntry kRow5Kana[] = {
     {68, 0xD4}, {69, 0xAD}, {70, 0xD5}, {71, 0xAE}, {72, 0xD6}, {73, 0xD7}, {74, 0xD8},
     {75, 0xD9}, {76, 0xDA}, {77, 0xDB}, {79, 0xDC}, {82, 0xA6}, {83, 0xDD},
 };
+
+// clang-format on
 
 uint16_t Find(std::span<const CodeEntry> table, int key) {
   for (const CodeEntry& e : table)

@@ -12,20 +12,18 @@ namespace {
 constexpr const char* kSizePattern = "#####0.0####";
 
 void WriteMove(Translation& tr, double x, double y) {
-  PlotPoint p = ToPlotter(tr, x, y);
-  tr.out.Write("PE<=");
-  EncodePoints(tr.out, {p.x, p.y});
-  tr.out.Write(";");
+  const PlotPoint p = ToPlotter(tr, x, y);
+  WritePoints(tr.out, "PE<=", {p.x, p.y}, ";");
 }
 
 // Character size in centimetres of an OFI length (sign kept).
-double SizeCm(const Translation& tr, int64_t length) {
-  return static_cast<double>(length) * tr.sheet().DrawingScale / 25 / 1000 * 2.5;
+double SizeCm(const SheetContext& sheet, int64_t length) {
+  return static_cast<double>(length) * sheet.DrawingScale / 25 / 1000 * 2.5;
 }
 
 // True (and the size recorded) when the family or the size changed.
 bool TakeFont(Translation& tr, FontMode mode) {
-  TextJobState& j = tr.job.text;
+  CarriedText& j = tr.job.carried_text;
   TextState& t = tr.text();
   if (t.font_mode == mode && j.font_height == j.height && j.font_width == j.width) return false;
   j.font_height = j.height;
@@ -40,8 +38,8 @@ void MoveToGlyph(Translation& tr) { WriteMove(tr, tr.text().x, tr.text().y); }
 
 void MoveToKanjiGlyph(Translation& tr) {
   const TextState& t = tr.text();
-  const double w = std::fabs(static_cast<double>(tr.job.text.width));
-  const double h = std::fabs(static_cast<double>(tr.job.text.height));
+  const double w = std::fabs(static_cast<double>(tr.job.carried_text.width));
+  const double h = std::fabs(static_cast<double>(tr.job.carried_text.height));
   const double mx = tr.cfg().kanji_x;
   const double my = tr.cfg().kanji_y;
   const double xk = t.x + w * mx * t.sin_d + h * my * t.cos_d;
@@ -51,14 +49,16 @@ void MoveToKanjiGlyph(Translation& tr) {
 
 void SelectSingleByteFont(Translation& tr) {
   if (!TakeFont(tr, FontMode::SingleByte)) return;
-  tr.out.Write("SSSI", FormatNumber(SizeCm(tr, tr.job.text.width), kSizePattern), ",",
-               FormatNumber(SizeCm(tr, tr.job.text.height), kSizePattern), "LM0");
+  const CarriedText& size = tr.job.carried_text;
+  tr.out.Write("SSSI", FormatNumber(SizeCm(tr.sheet(), size.width), kSizePattern), ",",
+               FormatNumber(SizeCm(tr.sheet(), size.height), kSizePattern), "LM0");
 }
 
 void SelectKanjiFont(Translation& tr) {
   if (!TakeFont(tr, FontMode::Kanji)) return;
-  const double w = SizeCm(tr, tr.job.text.width) * static_cast<double>(tr.cfg().kanji_width);
-  const double h = SizeCm(tr, tr.job.text.height) * static_cast<double>(tr.cfg().kanji_height);
+  const CarriedText& size = tr.job.carried_text;
+  const double w = SizeCm(tr.sheet(), size.width) * static_cast<double>(tr.cfg().kanji_width);
+  const double h = SizeCm(tr.sheet(), size.height) * static_cast<double>(tr.cfg().kanji_height);
   tr.out.Write("SADV0SI", FormatNumber(w, kSizePattern), ",", FormatNumber(h, kSizePattern),
                "LM1");
 }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "text/text_state.h"
+#include "ofi/drawing_state.h"
 
 namespace tovrin {
 

@@ -5,8 +5,9 @@
 #include <cstdlib>
 
 #include "geometry/plot_math.h"
-#include "geometry/stroke_state.h"
 #include "ofi/format_number.h"
+#include "ofi/ofi_point.h"
+#include "ofi/pending.h"
 #include "ofi/translation.h"
 #include "text/glyphs.h"
 
@@ -17,12 +18,8 @@ constexpr int kMaxSlant = 25000;  // 1/100 degree; larger words are skipped
 
 bool SlantFits(uint16_t word) { return std::abs(static_cast<int16_t>(word)) <= kMaxSlant; }
 
-int32_t Combine(uint16_t low, uint16_t high) {
-  return static_cast<int32_t>(static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16));
-}
-
 void SetSize(Translation& tr, int64_t width, int64_t height, double pitch) {
-  TextJobState& j = tr.job.text;
+  CarriedText& j = tr.job.carried_text;
   TextState& t = tr.text();
   j.width = width;
   j.height = height;
@@ -47,10 +44,11 @@ size_t BeginRecord(Translation& tr) {
     return n;
   }
   TextState& t = tr.text();
-  t.x = tr.reader.ReadUnsigned();
-  t.y = tr.reader.ReadUnsigned();
-  t.dy = t.cos_d * tr.job.text.pitch;
-  t.dx = t.sin_d * tr.job.text.pitch;
+  const OfiPoint start = ReadPoint(tr.reader);
+  t.x = start.x;
+  t.y = start.y;
+  t.dy = t.cos_d * tr.job.carried_text.pitch;
+  t.dx = t.sin_d * tr.job.carried_text.pitch;
   return n;
 }
 
@@ -106,13 +104,12 @@ void RunSize(Translation& tr) {
 
 void RunSizePitch(Translation& tr) {
   WordReader& r = tr.reader;
-  // Each value is a 32-bit pair, low word first.
-  const uint16_t w1 = r.ReadUnsigned(), w2 = r.ReadUnsigned();
-  const uint16_t h1 = r.ReadUnsigned(), h2 = r.ReadUnsigned();
-  const uint16_t p1 = r.ReadUnsigned(), p2 = r.ReadUnsigned();
-  double pitch = Combine(p1, p2);
+  // Each value is a signed 32-bit pair, low word first.
+  const auto width = static_cast<int32_t>(r.ReadDoubleWord());
+  const auto height = static_cast<int32_t>(r.ReadDoubleWord());
+  double pitch = static_cast<int32_t>(r.ReadDoubleWord());
   if (pitch < 0) pitch += 4294967294.0;
-  SetSize(tr, Combine(w1, w2), Combine(h1, h2), pitch);
+  SetSize(tr, width, height, pitch);
 }
 
 void RunByteText(Translation& tr) {

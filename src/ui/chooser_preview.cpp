@@ -6,7 +6,7 @@
 
 #include "ofi/glf_writer.h"
 #include "ofi/job_snapshot.h"
-#include "ofi/reader_cycle.h"
+#include "translate/reader_cycle.h"
 #include "ofi/translation.h"
 #include "platform/folder.h"
 #include "preview/hpgl_parser.h"

@@ -14,11 +14,7 @@ constexpr int kLine = OfiBuilder::kAreaLine;
 constexpr int kArc = OfiBuilder::kAreaArc;
 constexpr int kLoop = OfiBuilder::kAreaLoop;
 
-std::string At(int64_t x, int64_t y) {
-  GlfWriter out;
-  EncodePoints(out, {x, y});
-  return out.Bytes();
-}
+std::string At(int64_t x, int64_t y) { return Enc({x, y}); }
 
 // One plotter unit per OFI unit; plotter x comes from the second word.
 struct AreaTest : ::testing::Test {

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "drawing_fixture.h"
 
 namespace tovrin {
@@ -24,6 +26,26 @@ TEST(EncodePoints, DigitsReachTheFileAsRawBytes) {
   out.Write("PE<=");
   EncodePoints(out, {17, 0, -1, 100});
   EXPECT_EQ(out.Bytes(), "PE<=\xE1\xBF\xC2G\xC2");
+}
+
+TEST(EncodePoints, AgreesWithTheTestsOwnEncoderOverThePlotterRange) {
+  // Every digit count from one to six, both signs, and the digit boundaries.
+  std::vector<int64_t> values;
+  for (int64_t edge = 1; edge < (int64_t{1} << 34); edge *= 32) {
+    for (int64_t v : {edge - 1, edge, edge + 1}) {
+      values.push_back(v);
+      values.push_back(-v);
+    }
+  }
+  for (int64_t v = -70000; v <= 70000; v += 997) values.push_back(v);
+  for (int64_t v : values) {
+    GlfWriter out;
+    EncodeValue(out, v);
+    ASSERT_EQ(out.Bytes(), test::EncodeOne(v)) << v;
+  }
+  GlfWriter out;
+  WritePoints(out, "PE<=", {3, -4, 70000, -70000}, ";");
+  EXPECT_EQ(out.Bytes(), "PE<=" + Enc({3, -4, 70000, -70000}) + ";");
 }
 
 // The first line after a T/1 shows what the T/1 left pending.

@@ -11,11 +11,7 @@
 namespace tovrin::test {
 namespace {
 
-std::string Encoded(std::initializer_list<int64_t> values) {
-  GlfWriter out;
-  EncodePoints(out, values);
-  return out.Bytes();
-}
+std::string Encoded(std::initializer_list<int64_t> values) { return Enc(values); }
 
 // A filled rectangle: the first corner, then the four sides as moves.
 std::string Rect(int64_t x, int64_t y, std::initializer_list<int64_t> sides12,

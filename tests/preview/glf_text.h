@@ -5,8 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "geometry/encode_points.h"
-#include "ofi/glf_writer.h"
+#include "pe_encoding.h"
 
 namespace tovrin::preview::test {
 
@@ -17,9 +16,7 @@ inline const std::string kTrailer = "PUSP0\x1b" "E";
 
 // The base-64 numbers of PE, as the translation writes them.
 inline std::string Encoded(std::initializer_list<int64_t> values) {
-  GlfWriter w;
-  EncodePoints(w, values);
-  return w.Bytes();
+  return tovrin::test::Enc(values);
 }
 
 // A pen-up absolute move, as before every label.

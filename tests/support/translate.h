@@ -5,9 +5,9 @@
 
 #include <initializer_list>
 
-#include "geometry/encode_points.h"
-#include "ofi/reader_cycle.h"
 #include "ofi_builder.h"
+#include "pe_encoding.h"
+#include "translate/reader_cycle.h"
 
 namespace tovrin::test {
 
@@ -25,13 +25,6 @@ struct Translated {
     return glf.substr(kPreamble.size(), glf.size() - kPreamble.size() - kTrailer1.size());
   }
 };
-
-// Encoded values, for expectations longer than the byte examples.
-inline std::string Enc(std::initializer_list<int64_t> values) {
-  GlfWriter out;
-  EncodePoints(out, values);
-  return out.Bytes();
-}
 
 inline Translated Translate(JobContext& job, const OfiBuilder& ofi) {
   GlfWriter out;

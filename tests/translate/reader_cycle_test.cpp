@@ -109,7 +109,7 @@ TEST(ReaderCycle, SheetLinesHaveNoLineBreaks) {
   EXPECT_EQ(t.glf.find('\n'), std::string::npos);
 }
 
-TEST(EncodePoints, DigitsAreRawBytes) {
+TEST(EncodePoints, DigitsAreRawBytesInTheGlf) {
   GlfWriter out;
   EncodePoints(out, {0, -1, 100, -100, 5000, 17});
   EXPECT_EQ(out.Bytes(), std::string("\xBF\xC2G\xC2H\xC2O[\xC1\xE1"));

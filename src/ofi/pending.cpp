@@ -1,5 +1,9 @@
+#include "ofi/pending.h"
+
+#include <string>
+#include <utility>
+
 #include "ofi/translation.h"
-#include "text/text_state.h"
 
 namespace tovrin {
 namespace {
@@ -14,6 +18,15 @@ void FlushOne(GlfWriter& out, std::string& pending, std::string& last) {
 }
 
 }  // namespace
+
+void FlushPending(Translation& tr) {
+  StrokeState& st = tr.stroke();
+  if (st.pending.empty() || st.pending == st.last_written) return;
+  tr.out.Write(st.pending);
+  st.last_written = std::move(st.pending);
+  st.pending.clear();
+  FlushTextAttributes(tr);
+}
 
 void FlushTextAttributes(Translation& tr) {
   TextState& t = tr.text();

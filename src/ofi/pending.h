@@ -1,0 +1,17 @@
+// Attribute changes are held pending and written just before they matter,
+// each only when it differs from the one in force.
+#pragma once
+
+namespace tovrin {
+
+struct Translation;
+
+// Writes the pending pen/line type (when new), then the pending text
+// attributes. Every drawing and block command calls it first.
+void FlushPending(Translation& tr);
+
+// Writes the pending direction, extra-space and slant strings, each only when
+// new. Called by FlushPending and by the text records.
+void FlushTextAttributes(Translation& tr);
+
+}  // namespace tovrin
