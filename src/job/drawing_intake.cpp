@@ -117,20 +117,10 @@ PlotJob::Intake PlotJob::ReadSettled(Candidate& c, Drawing& d, std::vector<uint8
     if (!c.stamp) return Unreadable(c, d, error);
     if (!IsFresh(*c.stamp)) {
       FileStamp read_stamp;
-      switch (ReadPlainFile(d.ofi_path, MaxDrawingBytes(), ofi, read_stamp, error)) {
-        case ReadResult::Ok:
-          if (read_stamp == *c.stamp) return Intake::Ready;
-          break;
-        case ReadResult::Changed:
-          break;
-        case ReadResult::Vanished:
-          return Unreadable(c, d, error);
-        case ReadResult::TooLarge:
-        case ReadResult::NoMemory:
-        case ReadResult::NotAFile:
-        case ReadResult::Failed:
-          return Unreadable(c, d, error);
-      }
+      const ReadResult read = ReadPlainFile(d.ofi_path, MaxDrawingBytes(), ofi, read_stamp, error);
+      if (read == ReadResult::Ok && read_stamp == *c.stamp) return Intake::Ready;
+      if (read != ReadResult::Ok && read != ReadResult::Changed)
+        return Unreadable(c, d, error, read == ReadResult::TooLarge);
       c.stamp = read_stamp;  // changed since it was listed: being written
     }
     if (options_.repeat) return Intake::Leave;
@@ -151,8 +141,10 @@ bool PlotJob::IsFresh(const FileStamp& stamp) const {
 
 // A listed drawing that vanished before it was read was taken by someone
 // else: a note, not a failure. Anything else that cannot be read stays in
-// the folder with its reason in the log.
-PlotJob::Intake PlotJob::Unreadable(const Candidate& c, Drawing& d, const std::string& error) {
+// the folder with its reason in the log; one that is too large is refused
+// for good (a poller does not try it again while it is unchanged).
+PlotJob::Intake PlotJob::Unreadable(const Candidate& c, Drawing& d, const std::string& error,
+                                    bool refused) {
   if (!c.chosen && error == kVanishedText) {
     host_.AddLog(Reason(c.name + texts::kVanished));
     return Intake::Skip;
@@ -160,7 +152,8 @@ PlotJob::Intake PlotJob::Unreadable(const Candidate& c, Drawing& d, const std::s
   d.header = BlankHeaderText();
   StartRow(d, c);
   host_.AddLog(d.header + texts::kPlotting);
-  LogStopped(d, result::kFailed, c.name + texts::kUnreadable + error + ")");
+  LogStopped(d, refused ? result::kRejected : result::kFailed,
+             c.name + texts::kUnreadable + error + ")");
   return Intake::Skip;
 }
 

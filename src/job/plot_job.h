@@ -76,7 +76,8 @@ class PlotJob {
   Outcome PlotDrawing(JobContext& job, Candidate& c);
   Intake ReadSettled(Candidate& c, Drawing& d, std::vector<uint8_t>& ofi);
   bool IsFresh(const FileStamp& stamp) const;
-  Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error);
+  Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error,
+                    bool refused = false);
   void StartRow(Drawing& d, const Candidate& c);
   Outcome TranslateToGlf(JobContext& job, Drawing& d, const std::vector<uint8_t>& ofi);
   Outcome FinishDrawing(const JobContext& job, Drawing& d);

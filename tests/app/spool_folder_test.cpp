@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -216,6 +217,11 @@ TEST(SpoolFolder, AHugeSparseDrawingDoesNotStopTheGoodOne) {
   EXPECT_EQ(once.Count(kStopped), 1) << once.Output();
   EXPECT_TRUE(dir.Exists("HUGE.OFI"));
   EXPECT_FALSE(dir.Exists("HUGE.GLF"));
+  // Refused for good: a poller does not say so again at every poll.
+  Batch poller(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--watch", "0.5", "--settle", "0"});
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(poller.Stop(), 0) << poller.Output();
+  EXPECT_EQ(poller.Count(kStopped), 0) << poller.Output();
 }
 
 TEST(SpoolFolder, AFolderAnotherProgramPlotsIsLeftAloneAndSaidOnce) {
@@ -231,6 +237,16 @@ TEST(SpoolFolder, AFolderAnotherProgramPlotsIsLeftAloneAndSaidOnce) {
   EXPECT_EQ(poller.Stop(), 0);
   EXPECT_EQ(poller.Count("別のプログラムがこのフォルダを出図中です"), 1) << poller.Output();
   EXPECT_EQ(poller.Count(kFinished), 1);
+}
+
+TEST(SpoolFolder, ASettingsFileThatIsAFifoIsNotWaitedFor) {
+  TempFolder dir;
+  ASSERT_EQ(::mkfifo((dir / "Tovrin.sys").c_str(), 0600), 0);
+  WriteBytes(dir / "A.OFI", Drawing("FIFO"));
+  Batch once(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--settle", "0"});
+  ASSERT_TRUE(WaitFor([&] { return once.Ended(); }, 10s)) << "tovrin-batch hangs on a FIFO";
+  EXPECT_EQ(once.Stop(), 0) << once.Output();
+  EXPECT_EQ(once.Count(Header("FIFO") + kFinished), 1) << once.Output();
 }
 
 TEST(SpoolFolder, AOneShotJobWaitsForADrawingStillBeingWritten) {

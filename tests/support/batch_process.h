@@ -53,6 +53,15 @@ class Batch {
     return status_;
   }
   int Wait() { return Stop(0); }
+  // True once the process has ended (its status is then kept for Stop).
+  bool Ended() {
+    if (pid_ <= 0) return true;
+    int st = 0;
+    if (::waitpid(pid_, &st, WNOHANG) != pid_) return false;
+    pid_ = -1;
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return true;
+  }
 
   std::string Output() const {
     std::ifstream f(out_path_, std::ios::binary);
