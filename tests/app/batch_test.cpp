@@ -8,6 +8,7 @@
 
 #include "app/version.h"
 #include "ofi_builder.h"
+#include "run_command.h"
 #include "platform/cp932.h"
 #include "temp_folder.h"
 
@@ -17,26 +18,14 @@ namespace {
 using test::OfiBuilder;
 using test::TempFolder;
 
-struct BatchRun {
-  int status = -1;
-  std::string out;
-};
+using BatchRun = test::CommandRun;
 
 // Runs tovrin-batch in `folder` with the arguments (already quoted); stderr
 // goes into the output unless `stderr_to` names a file for it.
 BatchRun RunBatch(const TempFolder& folder, const std::string& args,
                   const std::string& stderr_to = "&1") {
-  std::string cmd =
-      "cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args + " 2>" + stderr_to;
-  BatchRun r;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return test::RunCommand("cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args +
+                          " 2>" + stderr_to);
 }
 
 // Drawings written just before the run count as settled.

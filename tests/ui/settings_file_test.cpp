@@ -12,6 +12,7 @@
 #include "app/version.h"
 #include "ofi_builder.h"
 #include "platform/cp932.h"
+#include "run_command.h"
 #include "window_fixture.h"
 
 namespace tovrin::test {
@@ -124,23 +125,11 @@ TEST_F(SettingsFileTest, ALinkedSettingsFileIsWrittenThrough) {
 
 // ---- the tovrin program ----------------------------------------------------
 
-struct ProgramRun {
-  int status = -1;
-  std::string out;
-};
+using ProgramRun = CommandRun;
 
 ProgramRun RunTovrin(const TempFolder& folder, const std::string& args) {
-  std::string cmd = "cd '" + folder.path() + "' && QT_QPA_PLATFORM=offscreen timeout 20 '" TOVRIN_GUI_PATH
-                    "' " + args + " 2>&1";
-  ProgramRun r;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return RunCommand("cd '" + folder.path() + "' && QT_QPA_PLATFORM=offscreen timeout 20 '" TOVRIN_GUI_PATH
+                    "' " + args + " 2>&1");
 }
 
 TEST(TovrinProgram, HelpAndVersionOpenNoWindowAndWriteNothing) {
