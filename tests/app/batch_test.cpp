@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -166,6 +167,29 @@ TEST(Batch, WatchRepeatsUntilTerminated) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.rfind("                ,    　出図終了\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("図面が無いか、サイズが0です\n"), std::string::npos);
+}
+
+TEST(Batch, HistoryShowsTheLastRowsNewestLastAndCreatesNoDatabase) {
+  TempFolder dir;
+  BatchRun empty = RunBatch(dir, "--history");
+  EXPECT_EQ(empty.status, 0) << empty.out;
+  EXPECT_EQ(std::count(empty.out.begin(), empty.out.end(), '\n'), 1) << empty.out;  // the heading
+  EXPECT_FALSE(dir.Exists("Tovrin.db"));
+
+  OfiBuilder().Header("FIRST").End().Save(dir / "A.OFI");
+  OfiBuilder().Header("SECOND").Save(dir / "B.OFI");  // cut short
+  EXPECT_EQ(RunBatch(dir, kKeepGlf).status, 1);
+  BatchRun all = RunBatch(dir, "--history");
+  EXPECT_EQ(all.status, 0);
+  const size_t first = all.out.find("A.OFI"), second = all.out.find("B.OFI");
+  ASSERT_NE(first, std::string::npos) << all.out;
+  ASSERT_NE(second, std::string::npos) << all.out;
+  EXPECT_LT(first, second);  // newest last
+  EXPECT_NE(all.out.find("finished"), std::string::npos) << all.out;
+  EXPECT_NE(all.out.find("incomplete"), std::string::npos) << all.out;
+  BatchRun last = RunBatch(dir, "--history 1");
+  EXPECT_EQ(last.out.find("A.OFI"), std::string::npos) << last.out;
+  EXPECT_NE(last.out.find("B.OFI"), std::string::npos) << last.out;
 }
 
 }  // namespace
