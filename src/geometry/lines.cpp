@@ -84,8 +84,14 @@ void DrawSegment(Translation& tr, OfiPoint start) {
   WritePoints(tr.out, "PE<=", {from.x, from.y, dx, dy}, ";");
 }
 
+// Room for one block of moves: two values each, and the closing ";".
+constexpr size_t kMovesPerBlock = 256;
+constexpr size_t kBlockRoom = kMovesPerBlock * 2 * kMaxEncodedDigits + 1;
+
 // Points after the first as pen-down relative moves. The running position
-// advances by the moves written, so rounding never accumulates.
+// advances by the moves written, so rounding never accumulates. The words
+// are read straight from the record (the dispatch checked it is all in the
+// file) and the digits go straight into the writer's buffer.
 void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   RestorePattern(tr);
   const double scale = tr.sheet().DrawingScale;
@@ -94,18 +100,32 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   WritePoints(tr.out, "PE<=", {from.x, from.y}, "");
   double px = first.y * scale / 25;
   double py = first.x * scale / 25;
-  PointWriter moves(tr.out);
-  for (size_t i = 1; i < points; ++i) {
-    const OfiPoint q = ReadPoint(tr.reader);
-    const int64_t dx = FloorChecked(tr, q.y * scale / 25 - px);
-    const int64_t dy = FloorChecked(tr, q.x * scale / 25 - py);
-    if (!tr.rejection.empty()) return;
-    moves.Add(dx, dy);
-    px += static_cast<double>(dx);
-    py += static_cast<double>(dy);
+  const uint8_t* word = tr.reader.WordBytes(tr.reader.WordPosition() + 1);
+  for (size_t left = points - 1; left > 0;) {
+    const size_t block = left < kMovesPerBlock ? left : kMovesPerBlock;
+    char* p = tr.out.Room(kBlockRoom);
+    for (size_t i = 0; i < block; ++i, word += 4) {
+      const double qx = static_cast<uint16_t>(word[0] | word[1] << 8);
+      const double qy = static_cast<uint16_t>(word[2] | word[3] << 8);
+      const double vx = qy * scale / 25 - px;
+      const double vy = qx * scale / 25 - py;
+      if (!FloorFits(vx) || !FloorFits(vy)) {
+        tr.out.Commit(p);  // the moves before it, as they were written
+        FloorChecked(tr, vx);
+        FloorChecked(tr, vy);
+        return;
+      }
+      const int64_t dx = FloorInRange(vx);
+      const int64_t dy = FloorInRange(vy);
+      p = EncodeAt(p, dx);
+      p = EncodeAt(p, dy);
+      px += static_cast<double>(dx);
+      py += static_cast<double>(dy);
+    }
+    left -= block;
+    if (left == 0) *p++ = ';';
+    tr.out.Commit(p);
   }
-  moves.Flush();
-  tr.out.Write(";");
 }
 
 }  // namespace

@@ -23,15 +23,18 @@ int64_t ScaleFloor(Translation& tr, double ofi_length);
 // Rejects the drawing for a value FloorChecked cannot take; returns 0.
 int64_t RejectUnfloorable(Translation& tr, double value);
 
+// True when FloorInRange can take the value (false for NaN too).
+inline bool FloorFits(double value) { return value >= -2147483648.0 && value < 2147483648.0; }
+// Truncation then a step down is floor in that range.
+inline int64_t FloorInRange(double value) {
+  const int64_t t = static_cast<int64_t>(value);
+  return static_cast<double>(t) > value ? t - 1 : t;
+}
+
 // floor(value) with the same check, for values already in plotter units.
 // Inline: every coordinate of every stroke goes through it.
 inline int64_t FloorChecked(Translation& tr, double value) {
-  // Also false for NaN. Truncation then a step down is floor in this range.
-  if (value >= -2147483648.0 && value < 2147483648.0) {
-    int64_t t = static_cast<int64_t>(value);
-    return static_cast<double>(t) > value ? t - 1 : t;
-  }
-  return RejectUnfloorable(tr, value);
+  return FloorFits(value) ? FloorInRange(value) : RejectUnfloorable(tr, value);
 }
 
 // True when the value is finite; otherwise rejects the drawing. For numbers
