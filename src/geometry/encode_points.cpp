@@ -27,15 +27,6 @@ void EncodePoints(GlfWriter& out, std::initializer_list<int64_t> values) {
   out.Write(std::string_view(digits, size));
 }
 
-void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
-                 std::string_view after) {
-  char* const start = out.Room(before.size() + values.size() * kMaxDigits + after.size());
-  char* p = start + before.copy(start, before.size());
-  for (int64_t v : values) p = EncodeAt(p, v);
-  p += after.copy(p, after.size());
-  out.Commit(p);
-}
-
 void PointWriter::Flush() {
   if (size_ == 0) return;
   out_.Write(std::string_view(bytes_, size_));

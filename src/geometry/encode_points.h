@@ -7,9 +7,10 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "ofi/glf_writer.h"
+
 namespace tovrin {
 
-class GlfWriter;
 
 inline constexpr size_t kMaxEncodedDigits = 11;  // 64 bits in 6-bit digits
 
@@ -47,8 +48,14 @@ void EncodePoints(GlfWriter& out, std::initializer_list<int64_t> values);
 void EncodeValue(GlfWriter& out, int64_t value);
 // The PE frame around the values, all in one write: `before` (at most 16
 // bytes, e.g. "PE<="), the encoded values, then `after` (e.g. ";").
-void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
-                 std::string_view after);
+inline void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
+                        std::string_view after) {
+  char* const start = out.Room(before.size() + values.size() * kMaxEncodedDigits + after.size());
+  char* p = start + before.copy(start, before.size());
+  for (int64_t v : values) p = EncodeAt(p, v);
+  p += after.copy(p, after.size());
+  out.Commit(p);
+}
 
 // Collects the moves of a long polyline and writes them in blocks.
 class PointWriter {

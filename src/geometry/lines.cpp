@@ -13,28 +13,35 @@
 namespace tovrin {
 namespace {
 
-// Shortened pattern for a dashed line of length `length`; empty when the
-// line type has none.
-std::string ShortPattern(LineType type, double length, double scale, double diag) {
+constexpr NumberPattern kPatternLength("##0.0####");
+
+// Shortened pattern for a dashed line of length `length` into `text`; false
+// when the line type has none.
+bool ShortPattern(LineType type, double length, double scale, double diag, std::string& text) {
   double pattern;
-  const char* text;
+  const char* type_text;
   switch (type) {
     case LineType::Dashed:
       pattern = length * 2 / 3 * scale / diag * 100 / 1000;
-      text = "LT2,";
+      type_text = "LT2,";
       break;
     case LineType::Chain:
       pattern = length / 1.7 * scale / diag * 100 / 1000;
-      text = "LT5,";
+      type_text = "LT5,";
       break;
     case LineType::DoubleChain:
       pattern = length / 1.7 * scale / diag * 100 / 1000;
-      text = "LT6,";
+      type_text = "LT6,";
       break;
     default:
-      return {};
+      return false;
   }
-  return text + FormatNumber(pattern, "##0.0####") + ";";
+  NumberText number;
+  FormatNumber(pattern, kPatternLength, number);
+  text.assign(type_text);
+  text.append(std::string_view(number));
+  text.push_back(';');
+  return true;
 }
 
 // Dash pattern for a single segment of length L: a dashed line too short for
@@ -60,8 +67,9 @@ void ChoosePattern(Translation& tr, double length) {
   }
   st.adapted = true;
   st.adapted_length = length;
-  std::string pattern = ShortPattern(st.line_type, length, s.DrawingScale, diag);
-  if (pattern.empty()) {
+  // Made in a buffer that lives for the drawing: no allocation per line.
+  std::string& pattern = st.short_pattern;
+  if (!ShortPattern(st.line_type, length, s.DrawingScale, diag, pattern)) {
     RestorePattern(tr);
     return;
   }
@@ -69,7 +77,7 @@ void ChoosePattern(Translation& tr, double length) {
   st.pending.clear();
   if (pattern == st.last_written) return;
   tr.out.Write(pattern);
-  st.last_written = std::move(pattern);
+  st.last_written = pattern;
 }
 
 // One segment from `start`, the end point read from the stream.

@@ -5,20 +5,14 @@
 #include <cstdint>
 
 #include "ofi/ofi_point.h"
+#include "ofi/translation.h"
 
 namespace tovrin {
-
-struct Translation;
 
 struct PlotPoint {
   int64_t x = 0;
   int64_t y = 0;
 };
-
-// floor(ofi_length * DrawingScale / 25): an OFI length in plotter units.
-// A result outside the signed 32-bit range, or not finite, rejects the
-// drawing (the value returned is then 0).
-int64_t ScaleFloor(Translation& tr, double ofi_length);
 
 // Rejects the drawing for a value FloorChecked cannot take; returns 0.
 int64_t RejectUnfloorable(Translation& tr, double value);
@@ -37,13 +31,26 @@ inline int64_t FloorChecked(Translation& tr, double value) {
   return FloorFits(value) ? FloorInRange(value) : RejectUnfloorable(tr, value);
 }
 
+// floor(ofi_length * DrawingScale / 25): an OFI length in plotter units.
+// A result outside the signed 32-bit range, or not finite, rejects the
+// drawing (the value returned is then 0).
+inline int64_t ScaleFloor(Translation& tr, double ofi_length) {
+  return FloorChecked(tr, ofi_length * tr.sheet().DrawingScale / 25);
+}
+
 // True when the value is finite; otherwise rejects the drawing. For numbers
 // written as decimal text (centres, radii, angles).
 bool CheckFinite(Translation& tr, double value);
 
 // Absolute plotter point of the OFI point (X = first word, Y = second word):
 // x from Y - OriginY, y from X - OriginX, each floored; checked as above.
-PlotPoint ToPlotter(Translation& tr, double X, double Y);
+inline PlotPoint ToPlotter(Translation& tr, double X, double Y) {
+  const SheetContext& s = tr.sheet();
+  PlotPoint p;
+  p.x = ScaleFloor(tr, Y - s.OriginY);
+  p.y = ScaleFloor(tr, X - s.OriginX);
+  return p;
+}
 inline PlotPoint ToPlotter(Translation& tr, OfiPoint p) { return ToPlotter(tr, p.x, p.y); }
 
 // A circle given by the two ends of a diameter, in OFI units.
