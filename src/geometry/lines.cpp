@@ -123,12 +123,15 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
         FloorChecked(tr, vy);
         return;
       }
-      const int64_t dx = FloorInRange(vx);
-      const int64_t dy = FloorInRange(vy);
-      p = EncodeAt(p, dx);
-      p = EncodeAt(p, dy);
-      px += static_cast<double>(dx);
-      py += static_cast<double>(dy);
+      // floor as a double too: the running position does not wait for the
+      // integer (the same value, exact in this range).
+      const int64_t tx = static_cast<int64_t>(vx), ty = static_cast<int64_t>(vy);
+      const double fx = static_cast<double>(tx), fy = static_cast<double>(ty);
+      const bool down_x = fx > vx, down_y = fy > vy;
+      p = EncodeAt(p, tx - down_x);
+      p = EncodeAt(p, ty - down_y);
+      px += down_x ? fx - 1 : fx;
+      py += down_y ? fy - 1 : fy;
     }
     left -= block;
     if (left == 0) *p++ = ';';
