@@ -102,7 +102,9 @@ const std::string& CachedNormalPattern(StrokeState& st, const SheetContext& shee
   }
   if (!st.patterns_cached || st.patterns_length != sheet.PatternLength) {
     for (LineType t : {LineType::Dashed, LineType::Chain, LineType::DoubleChain})
-      st.patterns[t == LineType::Dashed ? 0 : t == LineType::Chain ? 1 : 2] = NormalPattern(sheet, t);
+      st.patterns[t == LineType::Dashed  ? 0
+                  : t == LineType::Chain ? 1
+                                         : 2] = NormalPattern(sheet, t);
     st.patterns_cached = true;
     st.patterns_length = sheet.PatternLength;
   }

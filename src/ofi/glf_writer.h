@@ -26,7 +26,10 @@ class GlfWriter {
   void Write(const Items&... items) {
     (Append(std::string_view(items)), ...);
   }
-  void WriteRawByte(uint8_t byte) { *Room(1) = static_cast<char>(byte); Commit(cursor_ + 1); }
+  void WriteRawByte(uint8_t byte) {
+    *Room(1) = static_cast<char>(byte);
+    Commit(cursor_ + 1);
+  }
 
   // Direct output for the hot paths: Room(n) returns where the next byte
   // goes, with at least n bytes free; Commit(end) keeps what was written up
@@ -50,7 +53,8 @@ class GlfWriter {
 
   // Bytes written so far (in-memory writer only; a file writer keeps only
   // what has not been flushed yet).
-  std::string_view Bytes() const { return {data_.get(), Buffered()}; }
+  // A copy: meant for the in-memory writer of tests and previews.
+  std::string Bytes() const { return {data_.get(), Buffered()}; }
   uint64_t BytesWritten() const { return flushed_ + Buffered(); }
 
  private:

@@ -56,7 +56,8 @@ constexpr Dispatch MakeDispatch() {
   for (auto& row : d.dollar)
     for (auto& i : row) i = -1;
   for (size_t i = 0; i < std::size(kCommands); ++i) {
-    int8_t* row = (kCommands[i].prefix == kEscBang ? d.bang : d.dollar)[kCommands[i].code.word & 0xFF];
+    int8_t* row =
+        (kCommands[i].prefix == kEscBang ? d.bang : d.dollar)[kCommands[i].code.word & 0xFF];
     size_t at = 0;
     while (row[at] >= 0) ++at;
     row[at] = static_cast<int8_t>(i);  // past the row's end: not a constant expression
