@@ -27,22 +27,6 @@ void EncodePoints(GlfWriter& out, std::initializer_list<int64_t> values) {
   out.Write(std::string_view(digits, size));
 }
 
-void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
-                 std::string_view after) {
-  constexpr size_t kFrame = 16;
-  char bytes[kFrame + 4 * kMaxDigits + kFrame];
-  if (before.size() > kFrame || after.size() > kFrame || values.size() > 4) {
-    out.Write(before);
-    EncodePoints(out, values);
-    out.Write(after);
-    return;
-  }
-  size_t size = before.copy(bytes, before.size());
-  for (int64_t v : values) size += EncodeInto(bytes + size, v);
-  size += after.copy(bytes + size, after.size());
-  out.Write(std::string_view(bytes, size));
-}
-
 void PointWriter::Flush() {
   if (size_ == 0) return;
   out_.Write(std::string_view(bytes_, size_));

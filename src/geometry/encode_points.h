@@ -1,31 +1,45 @@
 // HP-GL/2 polyline-encoded numbers (base 64, 8-bit mode).
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string_view>
 
+#include "ofi/glf_writer.h"
+
 namespace tovrin {
 
-class GlfWriter;
 
 inline constexpr size_t kMaxEncodedDigits = 11;  // 64 bits in 6-bit digits
 
-// Encodes one value into `p` (room for kMaxEncodedDigits); returns its size.
-// The whole GLF is bytes, so the digits go out as they are: lead bytes of
-// code page 932 included.
-inline size_t EncodeInto(char* p, int64_t value) {
-  uint64_t n = value >= 0 ? 2 * static_cast<uint64_t>(value)
-                          : 2 * (0 - static_cast<uint64_t>(value)) + 1;
-  size_t size = 0;
-  while (n >= 64) {
-    p[size++] = static_cast<char>(n % 64 + 63);
-    n /= 64;
+// Encodes one value at `p`, which must have kMaxEncodedDigits bytes of room;
+// returns the end of its digits. The whole GLF is bytes, so the digits go
+// out as they are: lead bytes of code page 932 included.
+inline char* EncodeAt(char* p, int64_t value) {
+  const uint64_t n = value >= 0 ? 2 * static_cast<uint64_t>(value)
+                                : 2 * (0 - static_cast<uint64_t>(value)) + 1;
+  if (n < (uint64_t{1} << 24)) {
+    // Up to four digits, the plotter's whole range: all four written as
+    // non-final digits, then the last one used turned into the final one.
+    const int digits = (std::bit_width(n | 1) + 5) / 6;
+    p[0] = static_cast<char>((n & 63) + 63);
+    p[1] = static_cast<char>((n >> 6 & 63) + 63);
+    p[2] = static_cast<char>((n >> 12 & 63) + 63);
+    p[3] = static_cast<char>((n >> 18 & 63) + 63);
+    p[digits - 1] = static_cast<char>((n >> (6 * (digits - 1))) + 191);
+    return p + digits;
   }
-  p[size++] = static_cast<char>(n + 191);
-  return size;
+  uint64_t rest = n;
+  while (rest >= 64) {
+    *p++ = static_cast<char>(rest % 64 + 63);
+    rest /= 64;
+  }
+  *p++ = static_cast<char>(rest + 191);
+  return p;
 }
+inline size_t EncodeInto(char* p, int64_t value) { return static_cast<size_t>(EncodeAt(p, value) - p); }
 
 // Writes each value's digits as raw bytes: the sign folded into the lowest
 // bit, least significant digit first, non-final digits 63..126, the final
@@ -34,8 +48,14 @@ void EncodePoints(GlfWriter& out, std::initializer_list<int64_t> values);
 void EncodeValue(GlfWriter& out, int64_t value);
 // The PE frame around the values, all in one write: `before` (at most 16
 // bytes, e.g. "PE<="), the encoded values, then `after` (e.g. ";").
-void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
-                 std::string_view after);
+inline void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
+                        std::string_view after) {
+  char* const start = out.Room(before.size() + values.size() * kMaxEncodedDigits + after.size());
+  char* p = start + before.copy(start, before.size());
+  for (int64_t v : values) p = EncodeAt(p, v);
+  p += after.copy(p, after.size());
+  out.Commit(p);
+}
 
 // Collects the moves of a long polyline and writes them in blocks.
 class PointWriter {

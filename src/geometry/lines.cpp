@@ -13,28 +13,35 @@
 namespace tovrin {
 namespace {
 
-// Shortened pattern for a dashed line of length `length`; empty when the
-// line type has none.
-std::string ShortPattern(LineType type, double length, double scale, double diag) {
+constexpr NumberPattern kPatternLength("##0.0####");
+
+// Shortened pattern for a dashed line of length `length` into `text`; false
+// when the line type has none.
+bool ShortPattern(LineType type, double length, double scale, double diag, std::string& text) {
   double pattern;
-  const char* text;
+  const char* type_text;
   switch (type) {
     case LineType::Dashed:
       pattern = length * 2 / 3 * scale / diag * 100 / 1000;
-      text = "LT2,";
+      type_text = "LT2,";
       break;
     case LineType::Chain:
       pattern = length / 1.7 * scale / diag * 100 / 1000;
-      text = "LT5,";
+      type_text = "LT5,";
       break;
     case LineType::DoubleChain:
       pattern = length / 1.7 * scale / diag * 100 / 1000;
-      text = "LT6,";
+      type_text = "LT6,";
       break;
     default:
-      return {};
+      return false;
   }
-  return text + FormatNumber(pattern, "##0.0####") + ";";
+  NumberText number;
+  FormatNumber(pattern, kPatternLength, number);
+  text.assign(type_text);
+  text.append(std::string_view(number));
+  text.push_back(';');
+  return true;
 }
 
 // Dash pattern for a single segment of length L: a dashed line too short for
@@ -60,8 +67,9 @@ void ChoosePattern(Translation& tr, double length) {
   }
   st.adapted = true;
   st.adapted_length = length;
-  std::string pattern = ShortPattern(st.line_type, length, s.DrawingScale, diag);
-  if (pattern.empty()) {
+  // Made in a buffer that lives for the drawing: no allocation per line.
+  std::string& pattern = st.short_pattern;
+  if (!ShortPattern(st.line_type, length, s.DrawingScale, diag, pattern)) {
     RestorePattern(tr);
     return;
   }
@@ -69,7 +77,7 @@ void ChoosePattern(Translation& tr, double length) {
   st.pending.clear();
   if (pattern == st.last_written) return;
   tr.out.Write(pattern);
-  st.last_written = std::move(pattern);
+  st.last_written = pattern;
 }
 
 // One segment from `start`, the end point read from the stream.
@@ -84,8 +92,14 @@ void DrawSegment(Translation& tr, OfiPoint start) {
   WritePoints(tr.out, "PE<=", {from.x, from.y, dx, dy}, ";");
 }
 
+// Room for one block of moves: two values each, and the closing ";".
+constexpr size_t kMovesPerBlock = 256;
+constexpr size_t kBlockRoom = kMovesPerBlock * 2 * kMaxEncodedDigits + 1;
+
 // Points after the first as pen-down relative moves. The running position
-// advances by the moves written, so rounding never accumulates.
+// advances by the moves written, so rounding never accumulates. The words
+// are read straight from the record (the dispatch checked it is all in the
+// file) and the digits go straight into the writer's buffer.
 void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   RestorePattern(tr);
   const double scale = tr.sheet().DrawingScale;
@@ -94,18 +108,35 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   WritePoints(tr.out, "PE<=", {from.x, from.y}, "");
   double px = first.y * scale / 25;
   double py = first.x * scale / 25;
-  PointWriter moves(tr.out);
-  for (size_t i = 1; i < points; ++i) {
-    const OfiPoint q = ReadPoint(tr.reader);
-    const int64_t dx = FloorChecked(tr, q.y * scale / 25 - px);
-    const int64_t dy = FloorChecked(tr, q.x * scale / 25 - py);
-    if (!tr.rejection.empty()) return;
-    moves.Add(dx, dy);
-    px += static_cast<double>(dx);
-    py += static_cast<double>(dy);
+  const uint8_t* word = tr.reader.WordBytes(tr.reader.WordPosition() + 1);
+  for (size_t left = points - 1; left > 0;) {
+    const size_t block = left < kMovesPerBlock ? left : kMovesPerBlock;
+    char* p = tr.out.Room(kBlockRoom);
+    for (size_t i = 0; i < block; ++i, word += 4) {
+      const double qx = static_cast<uint16_t>(word[0] | word[1] << 8);
+      const double qy = static_cast<uint16_t>(word[2] | word[3] << 8);
+      const double vx = qy * scale / 25 - px;
+      const double vy = qx * scale / 25 - py;
+      if (!FloorFits(vx) || !FloorFits(vy)) {
+        tr.out.Commit(p);  // the moves before it, as they were written
+        FloorChecked(tr, vx);
+        FloorChecked(tr, vy);
+        return;
+      }
+      // floor as a double too: the running position does not wait for the
+      // integer (the same value, exact in this range).
+      const int64_t tx = static_cast<int64_t>(vx), ty = static_cast<int64_t>(vy);
+      const double fx = static_cast<double>(tx), fy = static_cast<double>(ty);
+      const bool down_x = fx > vx, down_y = fy > vy;
+      p = EncodeAt(p, tx - down_x);
+      p = EncodeAt(p, ty - down_y);
+      px += down_x ? fx - 1 : fx;
+      py += down_y ? fy - 1 : fy;
+    }
+    left -= block;
+    if (left == 0) *p++ = ';';
+    tr.out.Commit(p);
   }
-  moves.Flush();
-  tr.out.Write(";");
 }
 
 }  // namespace

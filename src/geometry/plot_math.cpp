@@ -41,10 +41,6 @@ int64_t RejectUnfloorable(Translation& tr, double value) {
   return 0;
 }
 
-int64_t ScaleFloor(Translation& tr, double ofi_length) {
-  return FloorChecked(tr, ofi_length * tr.sheet().DrawingScale / 25);
-}
-
 bool CheckFinite(Translation& tr, double value) {
   if (std::isfinite(value)) return true;
   tr.Reject(texts::kNotANumber);
@@ -56,14 +52,6 @@ DiameterCircle CircleFromDiameter(OfiPoint a, OfiPoint b) {
   c.centre = {(a.x - b.x) / 2 + b.x, (a.y - b.y) / 2 + b.y};
   c.radius = std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y)) / 2;
   return c;
-}
-
-PlotPoint ToPlotter(Translation& tr, double X, double Y) {
-  const SheetContext& s = tr.sheet();
-  PlotPoint p;
-  p.x = ScaleFloor(tr, Y - s.OriginY);
-  p.y = ScaleFloor(tr, X - s.OriginX);
-  return p;
 }
 
 bool ArcCentre(ArcPoints& p, double& cx, double& cy) {

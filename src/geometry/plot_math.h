@@ -5,33 +5,37 @@
 #include <cstdint>
 
 #include "ofi/ofi_point.h"
+#include "ofi/translation.h"
 
 namespace tovrin {
-
-struct Translation;
 
 struct PlotPoint {
   int64_t x = 0;
   int64_t y = 0;
 };
 
-// floor(ofi_length * DrawingScale / 25): an OFI length in plotter units.
-// A result outside the signed 32-bit range, or not finite, rejects the
-// drawing (the value returned is then 0).
-int64_t ScaleFloor(Translation& tr, double ofi_length);
-
 // Rejects the drawing for a value FloorChecked cannot take; returns 0.
 int64_t RejectUnfloorable(Translation& tr, double value);
+
+// True when FloorInRange can take the value (false for NaN too).
+inline bool FloorFits(double value) { return value >= -2147483648.0 && value < 2147483648.0; }
+// Truncation then a step down is floor in that range.
+inline int64_t FloorInRange(double value) {
+  const int64_t t = static_cast<int64_t>(value);
+  return static_cast<double>(t) > value ? t - 1 : t;
+}
 
 // floor(value) with the same check, for values already in plotter units.
 // Inline: every coordinate of every stroke goes through it.
 inline int64_t FloorChecked(Translation& tr, double value) {
-  // Also false for NaN. Truncation then a step down is floor in this range.
-  if (value >= -2147483648.0 && value < 2147483648.0) {
-    int64_t t = static_cast<int64_t>(value);
-    return static_cast<double>(t) > value ? t - 1 : t;
-  }
-  return RejectUnfloorable(tr, value);
+  return FloorFits(value) ? FloorInRange(value) : RejectUnfloorable(tr, value);
+}
+
+// floor(ofi_length * DrawingScale / 25): an OFI length in plotter units.
+// A result outside the signed 32-bit range, or not finite, rejects the
+// drawing (the value returned is then 0).
+inline int64_t ScaleFloor(Translation& tr, double ofi_length) {
+  return FloorChecked(tr, ofi_length * tr.sheet().DrawingScale / 25);
 }
 
 // True when the value is finite; otherwise rejects the drawing. For numbers
@@ -40,7 +44,13 @@ bool CheckFinite(Translation& tr, double value);
 
 // Absolute plotter point of the OFI point (X = first word, Y = second word):
 // x from Y - OriginY, y from X - OriginX, each floored; checked as above.
-PlotPoint ToPlotter(Translation& tr, double X, double Y);
+inline PlotPoint ToPlotter(Translation& tr, double X, double Y) {
+  const SheetContext& s = tr.sheet();
+  PlotPoint p;
+  p.x = ScaleFloor(tr, Y - s.OriginY);
+  p.y = ScaleFloor(tr, X - s.OriginX);
+  return p;
+}
 inline PlotPoint ToPlotter(Translation& tr, OfiPoint p) { return ToPlotter(tr, p.x, p.y); }
 
 // A circle given by the two ends of a diameter, in OFI units.

@@ -88,16 +88,41 @@ std::string NormalPattern(const SheetContext& sheet, LineType type) {
   return PatternText(dash.type, dash.lengths * sheet.PatternLength);
 }
 
+namespace {
+
+// NormalPattern, made once per pattern length.
+const std::string& CachedNormalPattern(StrokeState& st, const SheetContext& sheet, LineType type) {
+  static const std::string kNone;
+  int slot;
+  switch (type) {
+    case LineType::Dashed: slot = 0; break;
+    case LineType::Chain: slot = 1; break;
+    case LineType::DoubleChain: slot = 2; break;
+    default: return kNone;
+  }
+  if (!st.patterns_cached || st.patterns_length != sheet.PatternLength) {
+    for (LineType t : {LineType::Dashed, LineType::Chain, LineType::DoubleChain})
+      st.patterns[t == LineType::Dashed  ? 0
+                  : t == LineType::Chain ? 1
+                                         : 2] = NormalPattern(sheet, t);
+    st.patterns_cached = true;
+    st.patterns_length = sheet.PatternLength;
+  }
+  return st.patterns[slot];
+}
+
+}  // namespace
+
 void RestorePattern(Translation& tr) {
   StrokeState& st = tr.stroke();
   if (!st.adapted) return;
   st.adapted = false;
-  std::string pattern = NormalPattern(tr.sheet(), st.line_type);
+  const std::string& pattern = CachedNormalPattern(st, tr.sheet(), st.line_type);
   if (pattern.empty()) return;
   tr.out.Write(pattern);
   // Recorded, so a later shortened pattern equal to the previous one is
   // written again instead of being taken as already in force.
-  st.last_written = std::move(pattern);
+  st.last_written = pattern;
 }
 
 void EnterStrokeMode(Translation& tr) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -51,7 +52,16 @@ Pattern ReadPattern(WordReader& reader, double units_per_length) {
 bool IsOn(size_t element) { return element % 2 == 0; }
 
 // Break points are kept to 0.001 OFI units, rounded as the number formats round.
-double RoundMilli(double v) { return std::strtod(FormatNumber(v, "0.000").c_str(), nullptr); }
+constexpr NumberPattern kMilli("0.000");
+double RoundMilli(double v) {
+  NumberText text;
+  FormatNumber(v, kMilli, text);
+  const std::string_view digits(text);
+  double value = 0;
+  // The text is a plain decimal; from_chars reads it as strtod does.
+  std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  return value;
+}
 
 class BreakList {
  public:

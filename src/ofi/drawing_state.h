@@ -35,6 +35,12 @@ struct StrokeState {
   double adapted_length = 0;
   DrawingMode mode = DrawingMode::Stroke;
   bool in_block = false;  // inside a text or pattern block
+  // The normal dash patterns of the dashed types (LT2, LT5, LT6) for the
+  // pattern length they were made for; restored after every shortened one.
+  bool patterns_cached = false;
+  double patterns_length = 0;
+  std::string patterns[3];
+  std::string short_pattern;  // room for the shortened pattern being made
 };
 
 // Which plotter font family the last size instruction selected.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "ofi/format_number.h"
 
@@ -17,8 +18,25 @@ bool GlfWriter::Open(const std::string& path, std::string& error) {
     error = std::strerror(errno);
     return false;
   }
-  buffer_.reserve(kFlushSize + 4096);
+  Grow(kFlushSize + 64 * 1024);
   return true;
+}
+
+void GlfWriter::MakeRoom(size_t n) {
+  if (file_) Flush();
+  if (static_cast<size_t>(end_ - cursor_) < n) Grow(n);
+}
+
+void GlfWriter::Grow(size_t n) {
+  const size_t used = Buffered();
+  const size_t capacity = static_cast<size_t>(end_ - data_.get());
+  size_t wanted = capacity < 4096 ? 4096 : 2 * capacity;
+  if (wanted < used + n) wanted = used + n;
+  std::unique_ptr<char[]> bigger(new char[wanted]);
+  if (used) std::memcpy(bigger.get(), data_.get(), used);
+  data_ = std::move(bigger);
+  cursor_ = data_.get() + used;
+  end_ = data_.get() + wanted;
 }
 
 void GlfWriter::WritePreamble() { Write("\x1b%-1BBPIN"); }
@@ -32,13 +50,14 @@ void GlfWriter::WriteTrailer(int copy_count) {
 }
 
 void GlfWriter::Flush() {
-  if (!file_ || buffer_.empty()) return;
-  if (!failed_ && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+  const size_t size = Buffered();
+  if (!file_ || size == 0) return;
+  if (!failed_ && std::fwrite(data_.get(), 1, size, file_) != size) {
     failed_ = true;
     error_ = std::strerror(errno);
   }
-  flushed_ += buffer_.size();
-  buffer_.clear();
+  flushed_ += size;
+  cursor_ = data_.get();
 }
 
 bool GlfWriter::Close() {

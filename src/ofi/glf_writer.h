@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,8 +27,20 @@ class GlfWriter {
     (Append(std::string_view(items)), ...);
   }
   void WriteRawByte(uint8_t byte) {
-    buffer_.push_back(static_cast<char>(byte));
-    if (file_ && buffer_.size() >= kFlushSize) Flush();
+    *Room(1) = static_cast<char>(byte);
+    Commit(cursor_ + 1);
+  }
+
+  // Direct output for the hot paths: Room(n) returns where the next byte
+  // goes, with at least n bytes free; Commit(end) keeps what was written up
+  // to `end`. Nothing else may be written between the two.
+  char* Room(size_t n) {
+    if (static_cast<size_t>(end_ - cursor_) < n) MakeRoom(n);
+    return cursor_;
+  }
+  void Commit(char* end) {
+    cursor_ = end;
+    if (file_ && static_cast<size_t>(cursor_ - data_.get()) >= kFlushSize) Flush();
   }
 
   void WritePreamble();
@@ -39,19 +53,28 @@ class GlfWriter {
 
   // Bytes written so far (in-memory writer only; a file writer keeps only
   // what has not been flushed yet).
-  const std::string& Bytes() const { return buffer_; }
-  uint64_t BytesWritten() const { return flushed_ + buffer_.size(); }
+  // A copy: meant for the in-memory writer of tests and previews.
+  std::string Bytes() const { return {data_.get(), Buffered()}; }
+  uint64_t BytesWritten() const { return flushed_ + Buffered(); }
 
  private:
   static constexpr size_t kFlushSize = 1 << 20;
+  size_t Buffered() const { return static_cast<size_t>(cursor_ - data_.get()); }
   void Append(std::string_view bytes) {
-    buffer_.append(bytes);
-    if (file_ && buffer_.size() >= kFlushSize) Flush();
+    if (bytes.empty()) return;
+    char* p = Room(bytes.size());
+    std::memcpy(p, bytes.data(), bytes.size());
+    Commit(p + bytes.size());
   }
+  // Flushes a file writer, grows an in-memory one, until n bytes are free.
+  void MakeRoom(size_t n);
+  void Grow(size_t n);
   void Flush();
 
   std::FILE* file_ = nullptr;
-  std::string buffer_;
+  std::unique_ptr<char[]> data_;
+  char* cursor_ = nullptr;
+  char* end_ = nullptr;
   uint64_t flushed_ = 0;
   bool failed_ = false;
   std::string error_;

@@ -34,6 +34,9 @@ class WordReader {
     size_t i = 2 * (position - 1);
     return static_cast<uint16_t>(bytes_[i] | (bytes_[i + 1] << 8));
   }
+  // The bytes of a word the caller has made sure is in the file (a record
+  // whose length the dispatch checked); no bounds test.
+  const uint8_t* WordBytes(size_t position) const { return bytes_.data() + 2 * (position - 1); }
   uint16_t Current() const { return WordAt(position_); }
   // The word `offset` places after the cursor, without moving it.
   uint16_t Peek(size_t offset) const { return WordAt(position_ + offset); }

@@ -1,5 +1,8 @@
 #include "translate/command_table.h"
 
+#include <cstdint>
+#include <iterator>
+
 #include "geometry/geometry_commands.h"
 #include "ofi/sheet_commands.h"
 #include "text/text_commands.h"
@@ -37,13 +40,47 @@ constexpr Command kCommands[] = {
 };
 // clang-format on
 
+// A command matches only words with its letter in the low byte, so the
+// commands a word can match are those of its prefix and low byte, tried in
+// the table's order; no more than three share a prefix and a letter.
+constexpr size_t kMaxPerLetter = 3;
+struct Dispatch {
+  int8_t bang[256][kMaxPerLetter];
+  int8_t dollar[256][kMaxPerLetter];
+};
+
+constexpr Dispatch MakeDispatch() {
+  Dispatch d{};
+  for (auto& row : d.bang)
+    for (auto& i : row) i = -1;
+  for (auto& row : d.dollar)
+    for (auto& i : row) i = -1;
+  for (size_t i = 0; i < std::size(kCommands); ++i) {
+    int8_t* row =
+        (kCommands[i].prefix == kEscBang ? d.bang : d.dollar)[kCommands[i].code.word & 0xFF];
+    size_t at = 0;
+    while (row[at] >= 0) ++at;
+    row[at] = static_cast<int8_t>(i);  // past the row's end: not a constant expression
+  }
+  return d;
+}
+constexpr Dispatch kDispatch = MakeDispatch();
+
 }  // namespace
 
 std::span<const Command> CommandTable() { return kCommands; }
 
 const Command* FindCommand(uint16_t prefix, uint16_t word) {
-  for (const Command& c : kCommands)
-    if (c.prefix == prefix && c.Matches(word)) return &c;
+  const int8_t* row;
+  if (prefix == kEscBang) {
+    row = kDispatch.bang[word & 0xFF];
+  } else if (prefix == kEscDollar) {
+    row = kDispatch.dollar[word & 0xFF];
+  } else {
+    return nullptr;
+  }
+  for (size_t at = 0; at < kMaxPerLetter && row[at] >= 0; ++at)
+    if (kCommands[row[at]].Matches(word)) return &kCommands[row[at]];
   return nullptr;
 }
 

@@ -1,5 +1,7 @@
 #include "translate/reader_cycle.h"
 
+#include <algorithm>
+
 #include "translate/command_table.h"
 
 namespace tovrin {
@@ -21,11 +23,18 @@ Step RunCommand(Translation& tr, uint16_t prefix) {
 
 }  // namespace
 
-DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_going) {
+DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_going,
+                          AskEvery every) {
   WordReader& reader = tr.reader;
   reader.SetWordPosition(1);
+  size_t ask_at_word = 0;
+  uint64_t ask_at_bytes = 0;
   for (;;) {
-    if (!keep_going()) return DrawingEnd::Aborted;
+    if (reader.WordPosition() >= ask_at_word || tr.out.BytesWritten() >= ask_at_bytes) {
+      if (!keep_going()) return DrawingEnd::Aborted;
+      ask_at_word = reader.WordPosition() + std::max<size_t>(every.words, 1);
+      ask_at_bytes = tr.out.BytesWritten() + std::max<uint64_t>(every.glf_bytes, 1);
+    }
     if (!reader.AtWord()) return DrawingEnd::Incomplete;
     uint16_t word = reader.Current();
     if (word == kEscAt) {
@@ -42,12 +51,12 @@ DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_goi
 }
 
 DrawingResult TranslateDrawing(JobContext& job, std::span<const uint8_t> ofi, GlfWriter& out,
-                               const std::function<bool()>& keep_going) {
+                               const std::function<bool()>& keep_going, AskEvery every) {
   job.BeginDrawing();
   Translation tr(job, out, ofi);
   out.WritePreamble();
   DrawingResult result;
-  result.end = RunReaderCycle(tr, keep_going);
+  result.end = RunReaderCycle(tr, keep_going, every);
   result.reason = tr.rejection;
   out.WriteTrailer(job.sheet.TrailerCopies());
   return result;

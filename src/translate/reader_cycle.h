@@ -14,10 +14,21 @@ namespace tovrin {
 // written, or cut short); it is not plotted.
 enum class DrawingEnd { Finished, Aborted, Rejected, Incomplete };
 
+// How often the cycle asks whether to go on: before the first word, then
+// before the first top-level word once either this many words have been
+// read or this many GLF bytes written since the last ask. Asking per word
+// cost more than the strokes themselves; at these strides an abort or an
+// oversized GLF is still noticed within a millisecond or so of work.
+struct AskEvery {
+  size_t words = 4096;
+  uint64_t glf_bytes = 256 * 1024;
+};
+
 // Runs the cycle from word 1 until the end marker, the end of the file (or
-// a command cut off by it), a rejection or an abort. `keep_going` is asked before
-// every top-level word; false aborts the drawing.
-DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_going);
+// a command cut off by it), a rejection or an abort. `keep_going` is asked
+// as `every` says; false aborts the drawing.
+DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_going,
+                          AskEvery every = {});
 
 struct DrawingResult {
   DrawingEnd end = DrawingEnd::Finished;
@@ -26,6 +37,6 @@ struct DrawingResult {
 
 // One whole drawing: preamble, reader cycle, trailer (also after an abort).
 DrawingResult TranslateDrawing(JobContext& job, std::span<const uint8_t> ofi, GlfWriter& out,
-                               const std::function<bool()>& keep_going);
+                               const std::function<bool()>& keep_going, AskEvery every = {});
 
 }  // namespace tovrin

@@ -114,7 +114,12 @@ TEST_F(PlotJobTest, AbortDuringDrawingTwoOfFive) {
 TEST_F(PlotJobTest, AbortInsideADrawingStopsItAndKeepsItsOfi) {
   host.settings.OfiFEnd = "消去";
   AddDrawing("D1.OFI", "D1");
-  AddDrawing("D2.OFI", "D2");
+  // Long enough for the translation to ask more than once (it asks every
+  // few thousand words).
+  OfiBuilder d2;
+  d2.Header("D2");
+  for (int i = 0; i < 20000; ++i) d2.Word(0);
+  d2.End().Save(ofi / "D2.OFI");
   long events_at_header = -1;
   host.on_events = [&](FakeHost& h) {
     if (h.log.size() == 2 && events_at_header < 0) events_at_header = h.events;

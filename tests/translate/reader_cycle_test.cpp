@@ -93,10 +93,71 @@ TEST(ReaderCycle, AbortStopsBeforeTheNextWordAndStillWritesTheTrailer) {
   GlfWriter out;
   auto bytes = OfiBuilder().Copies(2).Copies(5).End().Bytes();
   int asked = 0;
-  // Allow the first top-level word only.
-  DrawingResult r = TranslateDrawing(job, bytes, out, [&] { return ++asked <= 1; });
+  // Asked before every word: allow the first top-level word only.
+  DrawingResult r = TranslateDrawing(job, bytes, out, [&] { return ++asked <= 1; }, {.words = 1});
   EXPECT_EQ(r.end, DrawingEnd::Aborted);
   EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+}
+
+size_t Count(std::string_view text, std::string_view what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Lines of six words each after a sheet set-up, then the end marker.
+std::vector<uint8_t> ManyLines(int lines) {
+  OfiBuilder b;
+  b.Scale(10).DashUnit(100).SheetRecord(29700, 21000, 29700, 21000).LineClass(2);
+  for (int i = 0; i < lines; ++i) b.Line(i % 997, i % 991, 2000 + i % 983, 3000);
+  return b.End().Bytes();
+}
+
+TEST(ReaderCycle, AsksAgainWithinTheWordStride) {
+  const auto bytes = ManyLines(5000);
+  JobContext job(MakeSnapshot(Settings()));
+  GlfWriter out;
+  std::vector<size_t> asked_at;
+  DrawingResult r = TranslateDrawing(job, bytes, out, [&] {
+    asked_at.push_back(out.Bytes().size());
+    return asked_at.size() < 2;
+  }, {.words = 600, .glf_bytes = uint64_t{1} << 40});
+  EXPECT_EQ(r.end, DrawingEnd::Aborted);
+  ASSERT_EQ(asked_at.size(), 2u);
+  // The sheet's words and 100 lines make 600 words: the abort comes after
+  // about 100 of the 5000 lines, and the trailer is still written.
+  const size_t drawn = Count(out.Bytes(), "PE<=");
+  EXPECT_GE(drawn, 95u);
+  EXPECT_LE(drawn, 101u);
+  EXPECT_TRUE(out.Bytes().ends_with("PUSP0\x1b" "E"));
+}
+
+TEST(ReaderCycle, AsksAgainOnceTheGlfGrowsByTheByteStride) {
+  const auto bytes = ManyLines(5000);
+  JobContext job(MakeSnapshot(Settings()));
+  GlfWriter out;
+  std::vector<size_t> asked_at;
+  DrawingResult r = TranslateDrawing(job, bytes, out, [&] {
+    asked_at.push_back(out.Bytes().size());
+    return true;
+  }, {.words = size_t{1} << 40, .glf_bytes = 2000});
+  EXPECT_EQ(r.end, DrawingEnd::Finished);
+  ASSERT_GT(asked_at.size(), 10u);
+  // Each ask comes with the first word after 2000 more bytes: never later
+  // than one line's output past that.
+  for (size_t i = 1; i < asked_at.size(); ++i) {
+    EXPECT_GE(asked_at[i] - asked_at[i - 1], 2000u);
+    EXPECT_LT(asked_at[i] - asked_at[i - 1], 2100u);
+  }
+}
+
+TEST(ReaderCycle, DefaultStrideStillAsksBeforeTheFirstWord) {
+  JobContext job(MakeSnapshot(Settings()));
+  GlfWriter out;
+  auto bytes = OfiBuilder().Copies(2).End().Bytes();
+  DrawingResult r = TranslateDrawing(job, bytes, out, [] { return false; });
+  EXPECT_EQ(r.end, DrawingEnd::Aborted);
+  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0\x1b" "E");
 }
 
 TEST(ReaderCycle, SheetLinesHaveNoLineBreaks) {
