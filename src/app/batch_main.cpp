@@ -140,8 +140,10 @@ int main(int argc, char** argv) {
     const std::string folder = *opt.preview_folder;
     job.SetGlfObserver([folder](const std::string& name, const std::string& glf_path) {
       std::string error;
-      if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, tovrin::DrawingStem(name), error))
+      tovrin::preview::PreviewOutcome outcome;
+      if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, tovrin::DrawingStem(name), error, &outcome))
         std::cerr << "tovrin-batch: preview: " << error << "\n";
+      if (!outcome.note.empty()) std::cerr << "tovrin-batch: preview: " << outcome.note << "\n";
     });
   }
 #endif

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string_view>
 
 #include "preview/plot_picture.h"
@@ -14,8 +15,22 @@ struct ParseLimits {
   size_t max_points = 10'000'000;   // stroke, arc and polygon points in all
   size_t max_labels = 1'000'000;
   size_t max_label_chars = 4096;    // per LB
+  size_t max_items = 4'000'000;     // strokes, areas and labels in all
 };
 
 PlotPicture ParseGlf(std::string_view bytes, const ParseLimits& limits = {});
+
+// Receives the display list piece by piece while the GLF is read: a piece's
+// items refer to its own points, loops and labels only; its styles are all
+// styles so far. `read` is how many input bytes are done with. The last
+// piece has the paper, media and page counts.
+using PictureSink = std::function<void(const PlotPicture& piece, size_t read)>;
+
+// Reads the GLF in one pass without ever holding its whole display list: a
+// piece goes to `sink` whenever it holds `piece_items` items or `piece_points`
+// points (the limits apply to each piece). Pieces split stroke runs, so the
+// picture may differ from ParseGlf's where a run crosses a piece's end.
+void StreamGlf(std::string_view bytes, const PictureSink& sink, size_t piece_items = 65536,
+               size_t piece_points = 262144, const ParseLimits& limits = {});
 
 }  // namespace tovrin::preview

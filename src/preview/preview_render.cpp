@@ -1,5 +1,6 @@
 #include "preview/preview_render.h"
 
+#include "preview/hpgl_parser.h"
 #include "preview/line_raster.h"
 
 #include <QBuffer>
@@ -91,18 +92,23 @@ Face MakeFace(const QString& family, bool fixed, QChar sample, bool em_body) {
 class ItemPainter {
  public:
   // With `raster`, one-pixel lines go straight into the image's memory.
-  ItemPainter(QPainter& painter, const PlotPicture& picture, const QTransform& view,
-              const RenderOptions& options, LineRaster* raster)
-      : p_(painter), pic_(picture), view_(view), opt_(options), raster_(raster),
+  // `total_points`: the line points of the whole drawing, which may come in
+  // pieces (Use).
+  ItemPainter(QPainter& painter, const QTransform& view, const RenderOptions& options,
+              LineRaster* raster, size_t total_points)
+      : p_(painter), view_(view), opt_(options), raster_(raster),
         scale_(std::sqrt(std::abs(view.determinant()))),
-        smooth_lines_(options.antialias && picture.points.size() <= options.max_antialiased_points) {
+        smooth_lines_(options.antialias && total_points <= options.max_antialiased_points),
+        clip_(DeviceRect(painter)) {
     faces_[0] = MakeFace("DejaVu Sans Mono", true, QChar('M'), false);
     faces_[1] = MakeFace("IPAGothic", true, QChar(0xFF71), false);
     faces_[2] = MakeFace("IPAGothic", false, QChar(0x6F22), true);
   }
 
-  void Run() {
-    for (const Item& item : pic_.items) {
+  // Paints the items of `picture` (the whole drawing or one piece of it).
+  void Run(const PlotPicture& picture) {
+    pic_ = &picture;
+    for (const Item& item : pic_->items) {
       switch (item.kind) {
         case Item::Kind::Polyline:
           Polyline(item);
@@ -113,7 +119,7 @@ class ItemPainter {
           break;
         case Item::Kind::Label:
           Flush();
-          LabelItem(pic_.labels[item.first]);
+          LabelItem(pic_->labels[item.first]);
           break;
       }
     }
@@ -137,7 +143,7 @@ class ItemPainter {
 
   void Flush() {
     if (lines_.empty()) return;
-    const QPen pen = PenFor(pic_.styles[batch_style_]);
+    const QPen pen = PenFor(pic_->styles[batch_style_]);
     if (raster_ && pen.widthF() == 0) {
       const QRgb rgb = pen.color().rgb();
       for (const QLineF& line : lines_) raster_->Draw(line, rgb, smooth_lines_);
@@ -150,23 +156,42 @@ class ItemPainter {
     lines_.clear();
   }
 
+  // The paint device's area in the view's units: what lies wholly outside it
+  // is not drawn (a zoomed view of a dense sheet would pay for all of it).
+  static QRectF DeviceRect(QPainter& painter) {
+    const QPaintDevice* device = painter.device();
+    if (!device || device->width() <= 0 || device->height() <= 0) return {};
+    const double ratio = std::max(1.0, device->devicePixelRatioF());
+    return QRectF(0, 0, device->width() / ratio, device->height() / ratio);
+  }
+
+  // True when the box of a and b, grown by `reach`, misses the device.
+  bool Culled(QPointF a, QPointF b, double reach) const {
+    if (clip_.isEmpty()) return false;
+    return std::max(a.x(), b.x()) < clip_.left() - reach || std::min(a.x(), b.x()) > clip_.right() + reach ||
+           std::max(a.y(), b.y()) < clip_.top() - reach || std::min(a.y(), b.y()) > clip_.bottom() + reach;
+  }
+
   void AddLine(QPointF a, QPointF b) {
+    if (Culled(a, b, line_reach_)) return;
     if (a == b) b += QPointF(0.25, 0);  // a dot still leaves a mark
     lines_.emplace_back(a, b);
   }
 
   void Polyline(const Item& item) {
-    if (item.style != batch_style_) {
+    if (item.style != batch_style_ || !style_known_) {
       Flush();
       batch_style_ = item.style;
+      style_known_ = true;
+      line_reach_ = PenFor(pic_->styles[item.style]).widthF() / 2 + 2;
     }
-    const Style& style = pic_.styles[item.style];
+    const Style& style = pic_->styles[item.style];
     const double pattern_px = style.pattern_length * scale_;
     const bool dashed = style.line_type != 0 && pattern_px >= kMinPatternPx && dashes_ < kDashBudget;
     if (!dashed) {
-      QPointF a = Map(pic_.points[item.first]);
+      QPointF a = Map(pic_->points[item.first]);
       for (uint32_t i = 1; i < item.count; ++i) {
-        const QPointF b = Map(pic_.points[item.first + i]);
+        const QPointF b = Map(pic_->points[item.first + i]);
         AddLine(a, b);
         a = b;
       }
@@ -179,9 +204,9 @@ class ItemPainter {
   void Dashed(const Item& item, const std::vector<double>& elements, double pattern_px) {
     size_t k = 0;
     double left = elements[0] * pattern_px / 100;
-    QPointF a = Map(pic_.points[item.first]);
+    QPointF a = Map(pic_->points[item.first]);
     for (uint32_t i = 1; i < item.count; ++i) {
-      const QPointF b = Map(pic_.points[item.first + i]);
+      const QPointF b = Map(pic_->points[item.first + i]);
       const double len = QLineF(a, b).length();
       auto at = [&](double t) { return len > 0 ? a + (b - a) * (t / len) : a; };
       double t = 0;
@@ -203,21 +228,39 @@ class ItemPainter {
   }
 
   void Polygon(const Item& item) {
+    if (PolygonCulled(item)) return;
     QPainterPath path;
     path.setFillRule(item.even_odd ? Qt::OddEvenFill : Qt::WindingFill);
     for (uint32_t l = 0; l < item.count; ++l) {
-      const Loop& loop = pic_.loops[item.first + l];
+      const Loop& loop = pic_->loops[item.first + l];
       QPolygonF poly;
       poly.reserve(loop.count);
-      for (uint32_t i = 0; i < loop.count; ++i) poly << Map(pic_.points[loop.first + i]);
+      for (uint32_t i = 0; i < loop.count; ++i) poly << Map(pic_->points[loop.first + i]);
       path.addPolygon(poly);
       path.closeSubpath();
     }
-    p_.fillPath(path, Colour(pic_.styles[item.style].rgb));
+    p_.fillPath(path, Colour(pic_->styles[item.style].rgb));
+  }
+
+  bool PolygonCulled(const Item& item) const {
+    if (clip_.isEmpty()) return false;
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+    for (uint32_t l = 0; l < item.count; ++l) {
+      const Loop& loop = pic_->loops[item.first + l];
+      for (uint32_t i = 0; i < loop.count; ++i) {
+        const QPointF q = Map(pic_->points[loop.first + i]);
+        x0 = std::min(x0, q.x()), x1 = std::max(x1, q.x());
+        y0 = std::min(y0, q.y()), y1 = std::max(y1, q.y());
+      }
+    }
+    return x0 > x1 || Culled(QPointF(x0, y0), QPointF(x1, y1), 2);
   }
 
   void LabelItem(const Label& l) {
-    const QColor colour = Colour(pic_.styles[l.style].rgb);
+    const QPointF at = Map(l.origin);
+    const double reach = (std::abs(l.width) + std::abs(l.height)) * (1 + std::abs(l.slant)) * scale_ + 2;
+    if (std::isfinite(reach) && Culled(at, at, reach)) return;
+    const QColor colour = Colour(pic_->styles[l.style].rgb);
     const double dx = std::cos(l.direction), dy = std::sin(l.direction);
     const double nx = -dy, ny = dx;  // "up": a quarter turn counter-clockwise
     if (std::abs(l.height) * scale_ < opt_.min_text_px) {
@@ -248,12 +291,15 @@ class ItemPainter {
   }
 
   QPainter& p_;
-  const PlotPicture& pic_;
+  const PlotPicture* pic_ = nullptr;
   QTransform view_;
   const RenderOptions& opt_;
   LineRaster* raster_;
   double scale_;
   bool smooth_lines_;
+  QRectF clip_;
+  bool style_known_ = false;
+  double line_reach_ = 2;
   std::array<Face, 3> faces_;
   std::vector<QLineF> lines_;
   uint32_t batch_style_ = 0;
@@ -282,6 +328,9 @@ Box FitBox(const PlotPicture& picture) {
   return box;
 }
 
+QTransform FittedTransform(const QTransform& base, const Box& box, const QRectF& target,
+                           const RenderOptions& options);
+
 }  // namespace
 
 void EnsureGuiApplication() {
@@ -304,8 +353,13 @@ void EnsureGuiApplication() {
 
 QTransform ViewTransform(const PlotPicture& picture, const QRectF& target,
                          const RenderOptions& options) {
-  const QTransform base = BaseTransform(picture, options.frame);
-  const Box box = FitBox(picture);
+  return FittedTransform(BaseTransform(picture, options.frame), FitBox(picture), target, options);
+}
+
+namespace {
+
+QTransform FittedTransform(const QTransform& base, const Box& box, const QRectF& target,
+                           const RenderOptions& options) {
   if (!box.valid) return base;
   const QRectF r = base.map(BoxPolygon(box)).boundingRect();
   const double room_w = std::max(1.0, target.width() - 2 * options.margin_px);
@@ -317,15 +371,13 @@ QTransform ViewTransform(const PlotPicture& picture, const QRectF& target,
          QTransform::fromTranslate(target.center().x() - s * c.x(), target.center().y() - s * c.y());
 }
 
-namespace {
-
 void PaintItems(QPainter& painter, const PlotPicture& picture, const QTransform& view,
                 const RenderOptions& options, LineRaster* raster) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, options.antialias);
   painter.setRenderHint(QPainter::TextAntialiasing, options.antialias);
   if (options.draw_paper) PaintPaper(painter, picture, view);
-  ItemPainter(painter, picture, view, options, raster).Run();
+  ItemPainter(painter, view, options, raster, picture.points.size()).Run(picture);
   painter.restore();
 }
 
@@ -374,6 +426,48 @@ QByteArray RenderSvg(const PlotPicture& picture, int width_px, const RenderOptio
         ViewTransform(picture, QRectF(0, 0, width_px, height_px), svg_options), svg_options);
   painter.end();
   return bytes;
+}
+
+GlfSurvey SurveyGlf(std::string_view glf, const ReadProgress& progress) {
+  GlfSurvey survey;
+  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
+    survey.fit.Add(piece.InkBounds());
+    survey.points += piece.points.size();
+    survey.items += piece.items.size();
+    survey.labels += piece.labels.size();
+    // The last piece carries the sheet; earlier ones leave it as it was.
+    survey.sheet.paper = piece.paper;
+    survey.sheet.media = piece.media;
+    survey.sheet.rotation = piece.rotation;
+    survey.sheet.copies = piece.copies;
+    survey.sheet.extra_pages = piece.extra_pages;
+    survey.sheet.truncated = survey.sheet.truncated || piece.truncated;
+    if (progress) progress(read);
+  });
+  survey.fit.Add(survey.sheet.paper);
+  return survey;
+}
+
+QImage RenderGlfImage(std::string_view glf, const GlfSurvey& survey, QSize size,
+                      const RenderOptions& options, const ReadProgress& progress) {
+  EnsureGuiApplication();
+  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  image.fill(options.background);
+  LineRaster raster(reinterpret_cast<uint32_t*>(image.bits()), image.width(), image.height(),
+                    static_cast<int>(image.bytesPerLine() / 4));
+  QPainter painter(&image);
+  const QTransform view = FittedTransform(BaseTransform(survey.sheet, options.frame), survey.fit,
+                                          QRectF(QPointF(0, 0), QSizeF(image.size())), options);
+  painter.setRenderHint(QPainter::Antialiasing, options.antialias);
+  painter.setRenderHint(QPainter::TextAntialiasing, options.antialias);
+  if (options.draw_paper) PaintPaper(painter, survey.sheet, view);
+  ItemPainter items(painter, view, options, &raster, survey.points);
+  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
+    items.Run(piece);
+    if (progress) progress(read);
+  });
+  painter.end();
+  return image;
 }
 
 }  // namespace tovrin::preview

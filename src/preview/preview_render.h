@@ -9,6 +9,9 @@
 #include <QString>
 #include <QTransform>
 
+#include <functional>
+#include <string_view>
+
 #include "preview/plot_picture.h"
 
 class QPainter;
@@ -56,5 +59,25 @@ QImage RenderImage(const PlotPicture& picture, QSize size, const RenderOptions& 
 
 // The whole sheet as SVG, `width_px` wide (the height follows the sheet).
 QByteArray RenderSvg(const PlotPicture& picture, int width_px, const RenderOptions& options = {});
+
+// What a first pass over a GLF finds, so that a second pass can draw it
+// without ever holding its whole display list.
+struct GlfSurvey {
+  PlotPicture sheet;  // paper, media, rotation and pages; no items
+  Box fit;            // the ink and the paper
+  size_t points = 0;
+  size_t items = 0;
+  size_t labels = 0;
+};
+
+// Told how many input bytes are done with, so the caller can let go of them.
+using ReadProgress = std::function<void(size_t read)>;
+
+GlfSurvey SurveyGlf(std::string_view glf, const ReadProgress& progress = {});
+
+// The whole sheet fitted into an image of `size`, drawn while the GLF is
+// read a second time.
+QImage RenderGlfImage(std::string_view glf, const GlfSurvey& survey, QSize size,
+                      const RenderOptions& options = {}, const ReadProgress& progress = {});
 
 }  // namespace tovrin::preview
