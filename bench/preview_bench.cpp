@@ -133,7 +133,7 @@ BENCHMARK(BM_Render)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GlfToPng)->Unit(benchmark::kMillisecond);
 
 // A drawing of about `target_bytes` OFI bytes, written in chunks so that
-// making it needs little memory.
+// making it needs little memory. Like a real drawing it stays on its sheet.
 bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
   using test::OfiBuilder;
   std::ofstream f(path, std::ios::binary);
@@ -149,7 +149,7 @@ bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
     for (int run = 0; run < 100; ++run) {
       b.LineClass(classes[r(0, 7)]);
       for (int i = 0; i < 20; ++i) {
-        const int x = r(100, 40000), y = r(100, 28000);
+        const int x = r(100, 38000), y = r(100, 25000);
         b.Line(x, y, x + r(0, 1200), y + r(0, 3000));
       }
       int x = r(1000, 30000), y = r(1000, 20000);
@@ -159,8 +159,8 @@ bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
         const int cx = r(3000, 35000), cy = r(3000, 25000), rad = r(50, 2500);
         b.Arc(cx + rad, cy, cx, cy + rad, cx - rad, cy);
       }
-      b.TextBlock(true).Size(200, 300, 250).ByteText(r(100, 38000), r(100, 27000), "A-123 BOLT").TextBlock(false);
-      const int ax = r(1000, 38000), ay = r(1000, 26000);
+      b.TextBlock(true).Size(200, 300, 250).ByteText(r(100, 34000), r(100, 26000), "A-123 BOLT").TextBlock(false);
+      const int ax = r(1000, 38000), ay = r(1000, 25000);
       b.Area(ax, ay, {OfiBuilder::kAreaLine, ax + 800, ay, OfiBuilder::kAreaLine, ax + 800, ay + 500,
                       OfiBuilder::kAreaLine, ax, ay + 500, OfiBuilder::kAreaLine, ax, ay});
     }

@@ -25,20 +25,10 @@ namespace {
 
 constexpr size_t kLabelSvgPoints = 8;
 
-// The image size that holds `box` (sheet and ink) with its longer side `long_side`.
-QSize FittedSize(const Box& box, int long_side) {
-  if (!box.valid || box.Width() <= 0 || box.Height() <= 0) return {long_side, long_side};
-  // Upright view: plotter y across, x down.
-  const double across = box.Height(), down = box.Width();
-  if (across >= down)
-    return {long_side, std::max(16, static_cast<int>(std::lround(long_side * down / across)))};
-  return {std::max(16, static_cast<int>(std::lround(long_side * across / down))), long_side};
-}
-
 QSize FittedSize(const PlotPicture& picture, int long_side) {
   Box box = picture.InkBounds();
   box.Add(picture.paper);
-  return FittedSize(box, long_side);
+  return FittedImageSize(box, long_side);
 }
 
 QString Path(const std::string& folder, const std::string& stem, const char* ext) {
@@ -68,12 +58,12 @@ std::string SkipNote(const std::string& folder, const std::string& stem, const c
   return Path(folder, stem, ".svg").toStdString() + texts::kSvgSkipped + reason;
 }
 
-// A GLF too big to hold as a display list: surveyed, then drawn in a
-// second pass straight into the PNG.
+// A GLF too big to hold as a display list: drawn straight into the PNG as
+// it is read.
 bool WriteStreamed(std::string_view glf, const std::string& folder, const std::string& stem,
                    std::string& error, PreviewOutcome& outcome, const ReadProgress& progress) {
-  const GlfSurvey survey = SurveyGlf(glf, progress);
-  const QImage image = RenderGlfImage(glf, survey, FittedSize(survey.fit, kPreviewLongSide), {}, progress);
+  GlfSurvey survey;
+  const QImage image = RenderGlfImage(glf, kPreviewLongSide, {}, progress, &survey);
   outcome.simplified = survey.sheet.truncated;
   outcome.note = SkipNote(folder, stem, texts::kGlfTooBig);
   return SavePng(image, folder, stem, error);

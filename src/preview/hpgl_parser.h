@@ -22,8 +22,9 @@ PlotPicture ParseGlf(std::string_view bytes, const ParseLimits& limits = {});
 
 // Receives the display list piece by piece while the GLF is read: a piece's
 // items refer to its own points, loops and labels only; its styles are all
-// styles so far. `read` is how many input bytes are done with. The last
-// piece has the paper, media and page counts.
+// styles so far. `read` is how many input bytes are done with. Each piece
+// has the sheet as far as it is known; the last one the final sheet and
+// page counts.
 using PictureSink = std::function<void(const PlotPicture& piece, size_t read)>;
 
 // Reads the GLF in one pass without ever holding its whole display list: a

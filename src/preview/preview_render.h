@@ -75,9 +75,15 @@ using ReadProgress = std::function<void(size_t read)>;
 
 GlfSurvey SurveyGlf(std::string_view glf, const ReadProgress& progress = {});
 
-// The whole sheet fitted into an image of `size`, drawn while the GLF is
-// read a second time.
-QImage RenderGlfImage(std::string_view glf, const GlfSurvey& survey, QSize size,
-                      const RenderOptions& options = {}, const ReadProgress& progress = {});
+// The image size that holds `fit` upright with its longer side `long_side`.
+QSize FittedImageSize(const Box& fit, int long_side);
+
+// The whole sheet in an image with its longer side `long_side`, drawn while
+// the GLF is read, piece by piece. The view is fitted to the sheet the GLF
+// starts with; only when the ink or the sheet turn out otherwise is the GLF
+// read again for the right fit. Its lines are drawn plain (a GLF this big
+// holds millions). `survey`, when given, receives what was found.
+QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& options = {},
+                      const ReadProgress& progress = {}, GlfSurvey* survey = nullptr);
 
 }  // namespace tovrin::preview
