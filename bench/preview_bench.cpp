@@ -13,6 +13,8 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QPainter>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -128,7 +130,58 @@ void BM_GlfToPng(benchmark::State& state) {
   state.counters["glf_MB"] = static_cast<double>(Glf().size()) / (1 << 20);
 }
 
+double PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+// The preview window on the biggest drawing the job log keeps (64 MB of
+// GLF, --glf_mb=64): parse within the view's limits, paint it fitted, then
+// paint it zoomed 20 times (culled). Target: within 15 s and 512 MB.
+void BM_WindowPicture(benchmark::State& state) {
+  EnsureGuiApplication();
+  const QSize window(900, 660);
+  size_t points = 0;
+  bool simplified = false;
+  for (auto _ : state) {
+    const PlotPicture picture = ParseGlf(Glf(), kViewLimits);
+    points = picture.points.size();
+    simplified = picture.truncated;
+    RenderOptions options;
+    QImage image(window, QImage::Format_RGB32);
+    const QTransform fit = ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(window)), options);
+    for (double zoom : {1.0, 20.0}) {
+      image.fill(options.background);
+      QPainter painter(&image);
+      Paint(painter, picture, fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
+    }
+  }
+  state.counters["points"] = static_cast<double>(points);
+  state.counters["simplified"] = simplified ? 1 : 0;
+  state.counters["peak_rss_MB"] = PeakMegabytes();
+  state.counters["glf_MB"] = static_cast<double>(Glf().size()) / (1 << 20);
+}
+
+// A zoomed repaint alone, which culling keeps cheap.
+void BM_ZoomedRepaint(benchmark::State& state) {
+  EnsureGuiApplication();
+  const PlotPicture picture = ParseGlf(Glf(), kViewLimits);
+  const QSize window(900, 660);
+  RenderOptions options;
+  QImage image(window, QImage::Format_RGB32);
+  const QTransform fit = ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(window)), options);
+  const double zoom = static_cast<double>(state.range(0));
+  for (auto _ : state) {
+    image.fill(options.background);
+    QPainter painter(&image);
+    Paint(painter, picture, fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
+  }
+}
+
 BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowPicture)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ZoomedRepaint)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GlfToPng)->Unit(benchmark::kMillisecond);
 

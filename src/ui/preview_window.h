@@ -21,12 +21,8 @@ class QLabel;
 
 namespace tovrin {
 
-// What a shown picture may hold: its display list stays in memory for zooming,
-// so even the biggest kept drawing (64 MB of GLF) stays within a couple of
-// hundred megabytes and a second or two. Past it the picture is marked
-// simplified (PlotNote).
-inline constexpr preview::ParseLimits kPlotViewLimits{
-    .max_points = 4'000'000, .max_labels = 400'000, .max_label_chars = 4096, .max_items = 2'000'000};
+// What a shown picture may hold; past it the picture is marked simplified (PlotNote).
+inline constexpr preview::ParseLimits kPlotViewLimits = preview::kViewLimits;
 
 // The note a picture gets: that it stops at the drawing limit, or shows the
 // first page only; empty when it is whole.
