@@ -1,7 +1,7 @@
 #include "preview/preview_render.h"
 
-#include "preview/hpgl_parser.h"
 #include "preview/line_raster.h"
+#include "preview/render_parts.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -20,35 +20,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <array>
-#include <optional>
 #include <cmath>
 #include <vector>
 
 namespace tovrin::preview {
-namespace {
-
-constexpr double kUnitsPerMm = 40.0;
-constexpr double kReferencePx = 100.0;        // fonts are measured at this size
-constexpr double kMinPatternPx = 4.0;         // finer dash patterns look solid
-constexpr size_t kDashBudget = 4'000'000;     // dash pieces per paint
-
-// HP-GL/2 fixed line types, in percent of the pattern length: on, off, on...
-const std::vector<double>& LineTypeElements(int type) {
-  static const std::array<std::vector<double>, 9> kTypes = {{
-      {},
-      {0, 100},
-      {50, 50},
-      {70, 30},
-      {80, 10, 0, 10},
-      {70, 10, 10, 10},
-      {50, 10, 10, 10, 10, 10},
-      {70, 10, 0, 10, 0, 10},
-      {50, 10, 0, 10, 10, 10, 0, 10},
-  }};
-  return kTypes[type >= 0 && type <= 8 ? type : 0];
-}
-
-QColor Colour(uint32_t rgb) { return QColor::fromRgb(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF); }
 
 // The plotter-to-screen map before fitting, for the chosen frame.
 QTransform BaseTransform(const PlotPicture& picture, Frame frame) {
@@ -61,251 +36,6 @@ QTransform BaseTransform(const PlotPicture& picture, Frame frame) {
 QPolygonF BoxPolygon(const Box& b) {
   return QPolygonF({QPointF(b.x0, b.y0), QPointF(b.x1, b.y0), QPointF(b.x1, b.y1), QPointF(b.x0, b.y1)});
 }
-
-// A font and where its character body lies, measured once per paint.
-struct Face {
-  QFont font;
-  double advance = 1;      // reference advance that spans the body width
-  double body = 1;         // reference height that spans the body height
-  double baseline = 0;     // reference distance from the body bottom up to the baseline
-};
-
-Face MakeFace(const QString& family, bool fixed, QChar sample, bool em_body) {
-  Face f;
-  f.font = QFont(family);
-  f.font.setPixelSize(static_cast<int>(kReferencePx));
-  if (fixed) {
-    f.font.setStyleHint(QFont::Monospace);
-    f.font.setFixedPitch(true);
-  }
-  f.font.setHintingPreference(QFont::PreferNoHinting);
-  QFontMetricsF m(f.font);
-  f.advance = std::max(1.0, m.horizontalAdvance(sample));
-  if (em_body) {
-    f.body = std::max(1.0, m.ascent() + m.descent());
-    f.baseline = m.descent();
-  } else {
-    f.body = std::max(1.0, m.capHeight());
-  }
-  return f;
-}
-
-class ItemPainter {
- public:
-  // With `raster`, one-pixel lines go straight into the image's memory.
-  // `total_points`: the line points of the whole drawing, which may come in
-  // pieces (Use).
-  ItemPainter(QPainter& painter, const QTransform& view, const RenderOptions& options,
-              LineRaster* raster, size_t total_points)
-      : p_(painter), view_(view), opt_(options), raster_(raster),
-        scale_(std::sqrt(std::abs(view.determinant()))),
-        smooth_lines_(options.antialias && total_points <= options.max_antialiased_points),
-        clip_(DeviceRect(painter)) {
-    faces_[0] = MakeFace("DejaVu Sans Mono", true, QChar('M'), false);
-    faces_[1] = MakeFace("IPAGothic", true, QChar(0xFF71), false);
-    faces_[2] = MakeFace("IPAGothic", false, QChar(0x6F22), true);
-  }
-
-  // Paints the items of `picture` (the whole drawing or one piece of it).
-  void Run(const PlotPicture& picture) {
-    pic_ = &picture;
-    for (const Item& item : pic_->items) {
-      switch (item.kind) {
-        case Item::Kind::Polyline:
-          Polyline(item);
-          break;
-        case Item::Kind::Polygon:
-          Flush();
-          Polygon(item);
-          break;
-        case Item::Kind::Label:
-          Flush();
-          LabelItem(pic_->labels[item.first]);
-          break;
-      }
-    }
-    Flush();
-  }
-
- private:
-  // The view is affine; QTransform::map would test its type for every point.
-  QPointF Map(const Point& pt) const {
-    return {view_.m11() * pt.x + view_.m21() * pt.y + view_.dx(), view_.m12() * pt.x + view_.m22() * pt.y + view_.dy()};
-  }
-
-  QPen PenFor(const Style& s) const {
-    QPen pen(Colour(s.rgb));
-    const double w = s.width_mm * kUnitsPerMm * scale_;
-    pen.setWidthF(w < opt_.min_pen_px ? 0 : w);  // 0: one device pixel
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    return pen;
-  }
-
-  void Flush() {
-    if (lines_.empty()) return;
-    const QPen pen = PenFor(pic_->styles[batch_style_]);
-    if (raster_ && pen.widthF() == 0) {
-      const QRgb rgb = pen.color().rgb();
-      for (const QLineF& line : lines_) raster_->Draw(line, rgb, smooth_lines_);
-    } else {
-      p_.setRenderHint(QPainter::Antialiasing, smooth_lines_);
-      p_.setPen(pen);
-      p_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
-      p_.setRenderHint(QPainter::Antialiasing, opt_.antialias);
-    }
-    lines_.clear();
-  }
-
-  // The paint device's area in the view's units: what lies wholly outside it
-  // is not drawn (a zoomed view of a dense sheet would pay for all of it).
-  static QRectF DeviceRect(QPainter& painter) {
-    const QPaintDevice* device = painter.device();
-    if (!device || device->width() <= 0 || device->height() <= 0) return {};
-    const double ratio = std::max(1.0, device->devicePixelRatioF());
-    return QRectF(0, 0, device->width() / ratio, device->height() / ratio);
-  }
-
-  // True when the box of a and b, grown by `reach`, misses the device.
-  bool Culled(QPointF a, QPointF b, double reach) const {
-    if (clip_.isEmpty()) return false;
-    return std::max(a.x(), b.x()) < clip_.left() - reach || std::min(a.x(), b.x()) > clip_.right() + reach ||
-           std::max(a.y(), b.y()) < clip_.top() - reach || std::min(a.y(), b.y()) > clip_.bottom() + reach;
-  }
-
-  void AddLine(QPointF a, QPointF b) {
-    if (Culled(a, b, line_reach_)) return;
-    if (a == b) b += QPointF(0.25, 0);  // a dot still leaves a mark
-    lines_.emplace_back(a, b);
-  }
-
-  void Polyline(const Item& item) {
-    if (item.style != batch_style_ || !style_known_) {
-      Flush();
-      batch_style_ = item.style;
-      style_known_ = true;
-      line_reach_ = PenFor(pic_->styles[item.style]).widthF() / 2 + 2;
-    }
-    const Style& style = pic_->styles[item.style];
-    const double pattern_px = style.pattern_length * scale_;
-    const bool dashed = style.line_type != 0 && pattern_px >= kMinPatternPx && dashes_ < kDashBudget;
-    if (!dashed) {
-      QPointF a = Map(pic_->points[item.first]);
-      for (uint32_t i = 1; i < item.count; ++i) {
-        const QPointF b = Map(pic_->points[item.first + i]);
-        AddLine(a, b);
-        a = b;
-      }
-      return;
-    }
-    Dashed(item, LineTypeElements(style.line_type), pattern_px);
-  }
-
-  // Walks the pattern along the polyline; it runs on across vertices.
-  void Dashed(const Item& item, const std::vector<double>& elements, double pattern_px) {
-    size_t k = 0;
-    double left = elements[0] * pattern_px / 100;
-    QPointF a = Map(pic_->points[item.first]);
-    for (uint32_t i = 1; i < item.count; ++i) {
-      const QPointF b = Map(pic_->points[item.first + i]);
-      const double len = QLineF(a, b).length();
-      auto at = [&](double t) { return len > 0 ? a + (b - a) * (t / len) : a; };
-      double t = 0;
-      while (len - t > left && dashes_ < kDashBudget) {
-        if (k % 2 == 0) AddLine(at(t), at(t + left));
-        ++dashes_;
-        t += left;
-        k = (k + 1) % elements.size();
-        left = elements[k] * pattern_px / 100;
-      }
-      if (dashes_ >= kDashBudget) {
-        AddLine(at(t), b);  // out of budget: the rest solid
-      } else if (k % 2 == 0 && len > t) {
-        AddLine(at(t), b);
-      }
-      left -= len - t;
-      a = b;
-    }
-  }
-
-  void Polygon(const Item& item) {
-    if (PolygonCulled(item)) return;
-    QPainterPath path;
-    path.setFillRule(item.even_odd ? Qt::OddEvenFill : Qt::WindingFill);
-    for (uint32_t l = 0; l < item.count; ++l) {
-      const Loop& loop = pic_->loops[item.first + l];
-      QPolygonF poly;
-      poly.reserve(loop.count);
-      for (uint32_t i = 0; i < loop.count; ++i) poly << Map(pic_->points[loop.first + i]);
-      path.addPolygon(poly);
-      path.closeSubpath();
-    }
-    p_.fillPath(path, Colour(pic_->styles[item.style].rgb));
-  }
-
-  bool PolygonCulled(const Item& item) const {
-    if (clip_.isEmpty()) return false;
-    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
-    for (uint32_t l = 0; l < item.count; ++l) {
-      const Loop& loop = pic_->loops[item.first + l];
-      for (uint32_t i = 0; i < loop.count; ++i) {
-        const QPointF q = Map(pic_->points[loop.first + i]);
-        x0 = std::min(x0, q.x()), x1 = std::max(x1, q.x());
-        y0 = std::min(y0, q.y()), y1 = std::max(y1, q.y());
-      }
-    }
-    return x0 > x1 || Culled(QPointF(x0, y0), QPointF(x1, y1), 2);
-  }
-
-  void LabelItem(const Label& l) {
-    const QPointF at = Map(l.origin);
-    const double reach = (std::abs(l.width) + std::abs(l.height)) * (1 + std::abs(l.slant)) * scale_ + 2;
-    if (std::isfinite(reach) && Culled(at, at, reach)) return;
-    const QColor colour = Colour(pic_->styles[l.style].rgb);
-    const double dx = std::cos(l.direction), dy = std::sin(l.direction);
-    const double nx = -dy, ny = dx;  // "up": a quarter turn counter-clockwise
-    if (std::abs(l.height) * scale_ < opt_.min_text_px) {
-      // Too small to read: the character body as a shaded patch.
-      const double ux = l.width * dx, uy = l.width * dy;
-      const double vx = l.height * (nx + l.slant * dx), vy = l.height * (ny + l.slant * dy);
-      const QPointF o(l.origin.x, l.origin.y);
-      QPolygonF body({o, o + QPointF(ux, uy), o + QPointF(ux + vx, uy + vy), o + QPointF(vx, vy)});
-      QColor shade = colour;
-      shade.setAlpha(90);
-      p_.setPen(Qt::NoPen);
-      p_.setBrush(shade);
-      p_.drawPolygon(view_.map(body));
-      p_.setBrush(Qt::NoBrush);
-      return;
-    }
-    const Face& face = faces_[static_cast<int>(l.face)];
-    const double sx = l.width / face.advance, sy = l.height / face.body;
-    const double bx = l.origin.x + face.baseline * sy * nx, by = l.origin.y + face.baseline * sy * ny;
-    // Font coordinates (y down, baseline at 0) to plotter units.
-    const QTransform local(sx * dx, sx * dy, -sy * (l.slant * dx + nx), -sy * (l.slant * dy + ny), bx, by);
-    p_.save();
-    p_.setTransform(local * view_, false);
-    p_.setFont(face.font);
-    p_.setPen(colour);
-    p_.drawText(QPointF(0, 0), QString::fromUtf8(l.text.data(), static_cast<int>(l.text.size())));
-    p_.restore();
-  }
-
-  QPainter& p_;
-  const PlotPicture* pic_ = nullptr;
-  QTransform view_;
-  const RenderOptions& opt_;
-  LineRaster* raster_;
-  double scale_;
-  bool smooth_lines_;
-  QRectF clip_;
-  bool style_known_ = false;
-  double line_reach_ = 2;
-  std::array<Face, 3> faces_;
-  std::vector<QLineF> lines_;
-  uint32_t batch_style_ = 0;
-  size_t dashes_ = 0;
-};
 
 void PaintPaper(QPainter& p, const PlotPicture& picture, const QTransform& view) {
   p.save();
@@ -323,14 +53,13 @@ void PaintPaper(QPainter& p, const PlotPicture& picture, const QTransform& view)
   p.restore();
 }
 
+namespace {
+
 Box FitBox(const PlotPicture& picture) {
   Box box = picture.InkBounds();
   box.Add(picture.paper);
   return box;
 }
-
-QTransform FittedTransform(const QTransform& base, const Box& box, const QRectF& target,
-                           const RenderOptions& options);
 
 }  // namespace
 
@@ -357,8 +86,6 @@ QTransform ViewTransform(const PlotPicture& picture, const QRectF& target,
   return FittedTransform(BaseTransform(picture, options.frame), FitBox(picture), target, options);
 }
 
-namespace {
-
 QTransform FittedTransform(const QTransform& base, const Box& box, const QRectF& target,
                            const RenderOptions& options) {
   if (!box.valid) return base;
@@ -371,6 +98,8 @@ QTransform FittedTransform(const QTransform& base, const Box& box, const QRectF&
   return base * QTransform::fromScale(s, s) *
          QTransform::fromTranslate(target.center().x() - s * c.x(), target.center().y() - s * c.y());
 }
+
+namespace {
 
 void PaintItems(QPainter& painter, const PlotPicture& picture, const QTransform& view,
                 const RenderOptions& options, LineRaster* raster) {
@@ -427,133 +156,6 @@ QByteArray RenderSvg(const PlotPicture& picture, int width_px, const RenderOptio
         ViewTransform(picture, QRectF(0, 0, width_px, height_px), svg_options), svg_options);
   painter.end();
   return bytes;
-}
-
-namespace {
-
-// Adds a piece of the display list to what is known of the whole.
-void Note(GlfSurvey& survey, const PlotPicture& piece) {
-  survey.fit.Add(piece.InkBounds());
-  survey.points += piece.points.size();
-  survey.items += piece.items.size();
-  survey.labels += piece.labels.size();
-  // Each piece carries the sheet as it stands; the last one the final sheet.
-  survey.sheet.paper = piece.paper;
-  survey.sheet.media = piece.media;
-  survey.sheet.rotation = piece.rotation;
-  survey.sheet.copies = piece.copies;
-  survey.sheet.extra_pages = piece.extra_pages;
-  survey.sheet.truncated = survey.sheet.truncated || piece.truncated;
-}
-
-bool SameBox(const Box& a, const Box& b) {
-  return a.valid == b.valid && (!a.valid || (a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1));
-}
-
-// An image being drawn piece by piece, fitted to `sheet` and `fit`.
-class StreamedImage {
- public:
-  StreamedImage(const PlotPicture& sheet, const Box& fit, int long_side, const RenderOptions& options)
-      : sheet_(sheet), fit_(fit), image_(FittedImageSize(fit, long_side), QImage::Format_RGB32),
-        raster_(nullptr, 0, 0, 0) {
-    image_.fill(options.background);
-    raster_ = LineRaster(reinterpret_cast<uint32_t*>(image_.bits()), image_.width(), image_.height(),
-                         static_cast<int>(image_.bytesPerLine() / 4));
-    painter_.begin(&image_);
-    const QTransform view = FittedTransform(BaseTransform(sheet, options.frame), fit,
-                                            QRectF(QPointF(0, 0), QSizeF(image_.size())), options);
-    painter_.setRenderHint(QPainter::Antialiasing, options.antialias);
-    painter_.setRenderHint(QPainter::TextAntialiasing, options.antialias);
-    if (options.draw_paper) PaintPaper(painter_, sheet, view);
-    items_.emplace(painter_, view, options, &raster_, SIZE_MAX);
-  }
-
-  void Draw(const PlotPicture& piece) { items_->Run(piece); }
-
-  // False once the drawing so far has left what the image was fitted to.
-  bool StillFits(const GlfSurvey& survey) const {
-    const Box& ink = survey.fit;
-    return SameBox(survey.sheet.paper, sheet_.paper) &&
-           (!ink.valid || (fit_.valid && ink.x0 >= fit_.x0 && ink.y0 >= fit_.y0 && ink.x1 <= fit_.x1 &&
-                           ink.y1 <= fit_.y1));
-  }
-
-  // True when what the whole drawing turned out to be is what it was fitted to.
-  bool Fits(const GlfSurvey& survey) const {
-    return SameBox(survey.fit, fit_) && SameBox(survey.sheet.paper, sheet_.paper) &&
-           SameBox(survey.sheet.media, sheet_.media) && survey.sheet.rotation == sheet_.rotation;
-  }
-
-  QImage Finish() {
-    items_.reset();
-    painter_.end();
-    return std::move(image_);
-  }
-
- private:
-  PlotPicture sheet_;
-  Box fit_;
-  QImage image_;
-  LineRaster raster_;
-  QPainter painter_;
-  std::optional<ItemPainter> items_;
-};
-
-// The sheet a piece starts with, for a first guess at the fit.
-Box SheetFit(const PlotPicture& piece) {
-  Box box = piece.paper;
-  if (!box.valid) box = piece.InkBounds();
-  return box;
-}
-
-}  // namespace
-
-GlfSurvey SurveyGlf(std::string_view glf, const ReadProgress& progress) {
-  GlfSurvey survey;
-  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
-    Note(survey, piece);
-    if (progress) progress(read);
-  });
-  survey.fit.Add(survey.sheet.paper);
-  return survey;
-}
-
-QSize FittedImageSize(const Box& box, int long_side) {
-  if (!box.valid || box.Width() <= 0 || box.Height() <= 0) return {long_side, long_side};
-  // Upright view: plotter y across, x down.
-  const double across = box.Height(), down = box.Width();
-  if (across >= down)
-    return {long_side, std::max(16, static_cast<int>(std::lround(long_side * down / across)))};
-  return {std::max(16, static_cast<int>(std::lround(long_side * across / down))), long_side};
-}
-
-QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& options,
-                      const ReadProgress& progress, GlfSurvey* survey_out) {
-  EnsureGuiApplication();
-  GlfSurvey survey;
-  std::optional<StreamedImage> image;
-  bool guess_failed = false;
-  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
-    Note(survey, piece);
-    if (!image && !guess_failed) image.emplace(piece, SheetFit(piece), long_side, options);
-    if (image && !image->StillFits(survey)) {
-      image.reset();  // the rest of this pass only surveys
-      guess_failed = true;
-    }
-    if (image) image->Draw(piece);
-    if (progress) progress(read);
-  });
-  survey.fit.Add(survey.sheet.paper);
-  if (survey_out) *survey_out = survey;
-  if (image && image->Fits(survey)) return image->Finish();
-  // The first guess was wrong: draw again, fitted to what was found.
-  image.reset();
-  StreamedImage again(survey.sheet, survey.fit, long_side, options);
-  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
-    again.Draw(piece);
-    if (progress) progress(read);
-  });
-  return again.Finish();
 }
 
 }  // namespace tovrin::preview

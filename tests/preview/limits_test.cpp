@@ -141,6 +141,7 @@ TEST(PreviewLimits, ZoomedPaintingStillDrawsWhatCrossesTheView) {
   // wholly outside it.
   const std::string glf = A4Sheet() + "PE<=" + Encoded({4000, 0}) + Encoded({0, 11880}) + ";PE<=" +
                           Encoded({8000, 0}) + Encoded({0, 500}) + ";" + kTrailer;
+  EnsureGuiApplication();
   const PlotPicture p = ParseGlf(glf);
   RenderOptions options;
   options.antialias = false;
