@@ -34,6 +34,7 @@
 #endif
 #ifdef TOVRIN_WITH_PREVIEW
 #include "preview/glf_preview.h"
+#include "preview/preview_texts.h"
 #endif
 
 namespace {
@@ -144,6 +145,9 @@ int main(int argc, char** argv) {
       if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, tovrin::DrawingStem(name), error, &outcome))
         std::cerr << "tovrin-batch: preview: " << error << "\n";
       if (!outcome.note.empty()) std::cerr << "tovrin-batch: preview: " << outcome.note << "\n";
+      if (outcome.simplified)
+        std::cerr << "tovrin-batch: preview: " << folder << "/" << tovrin::DrawingStem(name) << ".png: "
+                  << tovrin::preview::texts::kSimplified << "\n";
     });
   }
 #endif
