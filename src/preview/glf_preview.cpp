@@ -35,15 +35,16 @@ QString Path(const std::string& folder, const std::string& stem, const char* ext
   return QString::fromStdString(JoinPath(folder, stem + ext));
 }
 
-bool SavePng(const QImage& image, const std::string& folder, const std::string& stem, std::string& error) {
+bool SavePng(const QImage& image, const std::string& folder, const std::string& stem,
+             std::string& error) {
   const QString png = Path(folder, stem, ".png");
   if (image.save(png, "PNG")) return true;
   error = png.toStdString() + texts::kCannotWrite;
   return false;
 }
 
-bool SaveSvg(const PlotPicture& picture, int width, const std::string& folder, const std::string& stem,
-             std::string& error) {
+bool SaveSvg(const PlotPicture& picture, int width, const std::string& folder,
+             const std::string& stem, std::string& error) {
   const QString svg_path = Path(folder, stem, ".svg");
   QFile svg(svg_path);
   const QByteArray bytes = RenderSvg(picture, width);
@@ -69,8 +70,8 @@ bool WriteStreamed(std::string_view glf, const std::string& folder, const std::s
   return SavePng(image, folder, stem, error);
 }
 
-bool WriteFiles(std::string_view glf, const std::string& folder, const std::string& stem, std::string& error,
-                PreviewOutcome* outcome, const ReadProgress& progress) {
+bool WriteFiles(std::string_view glf, const std::string& folder, const std::string& stem,
+                std::string& error, PreviewOutcome* outcome, const ReadProgress& progress) {
   PreviewOutcome ignored;
   PreviewOutcome& out = outcome ? *outcome : ignored;
   out = {};
@@ -78,7 +79,8 @@ bool WriteFiles(std::string_view glf, const std::string& folder, const std::stri
     error = folder + texts::kCannotCreateFolder;
     return false;
   }
-  if (glf.size() > kWholePictureGlfBytes) return WriteStreamed(glf, folder, stem, error, out, progress);
+  if (glf.size() > kWholePictureGlfBytes)
+    return WriteStreamed(glf, folder, stem, error, out, progress);
   const PlotPicture picture = ParseGlf(glf);
   out.simplified = picture.truncated;
   const QSize size = FittedSize(picture, kPreviewLongSide);
@@ -97,7 +99,7 @@ class MappedFile {
  public:
   bool Open(const std::string& path, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st{};
+    struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
       error = path + ": " + std::strerror(errno);
       if (fd >= 0) ::close(fd);
@@ -144,7 +146,8 @@ bool WritePreviewFilesFor(const std::string& glf_path, const std::string& folder
                           const std::string& stem, std::string& error, PreviewOutcome* outcome) {
   MappedFile file;
   if (!file.Open(glf_path, error)) return false;
-  return WriteFiles(file.Bytes(), folder, stem, error, outcome, [&](size_t read) { file.Release(read); });
+  return WriteFiles(file.Bytes(), folder, stem, error, outcome,
+                    [&](size_t read) { file.Release(read); });
 }
 
 }  // namespace tovrin::preview

@@ -31,18 +31,22 @@ void Note(GlfSurvey& survey, const PlotPicture& piece) {
 }
 
 bool SameBox(const Box& a, const Box& b) {
-  return a.valid == b.valid && (!a.valid || (a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1));
+  return a.valid == b.valid &&
+         (!a.valid || (a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1));
 }
 
 // An image being drawn piece by piece, fitted to `sheet` and `fit`.
 class StreamedImage {
  public:
-  StreamedImage(const PlotPicture& sheet, const Box& fit, int long_side, const RenderOptions& options)
-      : sheet_(sheet), fit_(fit), image_(FittedImageSize(fit, long_side), QImage::Format_RGB32),
+  StreamedImage(const PlotPicture& sheet, const Box& fit, int long_side,
+                const RenderOptions& options)
+      : sheet_(sheet),
+        fit_(fit),
+        image_(FittedImageSize(fit, long_side), QImage::Format_RGB32),
         raster_(nullptr, 0, 0, 0) {
     image_.fill(options.background);
-    raster_ = LineRaster(reinterpret_cast<uint32_t*>(image_.bits()), image_.width(), image_.height(),
-                         static_cast<int>(image_.bytesPerLine() / 4));
+    raster_ = LineRaster(reinterpret_cast<uint32_t*>(image_.bits()), image_.width(),
+                         image_.height(), static_cast<int>(image_.bytesPerLine() / 4));
     painter_.begin(&image_);
     const QTransform view = FittedTransform(BaseTransform(sheet, options.frame), fit,
                                             QRectF(QPointF(0, 0), QSizeF(image_.size())), options);
@@ -58,8 +62,8 @@ class StreamedImage {
   bool StillFits(const GlfSurvey& survey) const {
     const Box& ink = survey.fit;
     return SameBox(survey.sheet.paper, sheet_.paper) &&
-           (!ink.valid || (fit_.valid && ink.x0 >= fit_.x0 && ink.y0 >= fit_.y0 && ink.x1 <= fit_.x1 &&
-                           ink.y1 <= fit_.y1));
+           (!ink.valid || (fit_.valid && ink.x0 >= fit_.x0 && ink.y0 >= fit_.y0 &&
+                           ink.x1 <= fit_.x1 && ink.y1 <= fit_.y1));
   }
 
   // True when what the whole drawing turned out to be is what it was fitted to.
@@ -141,4 +145,3 @@ QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& 
 }
 
 }  // namespace tovrin::preview
-

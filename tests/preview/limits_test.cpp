@@ -31,7 +31,9 @@ std::string Strokes(size_t strokes, int beyond = 0) {
   std::mt19937 rng(5);
   std::vector<std::string> some;  // repeated: making millions one by one takes long
   for (size_t i = 0; i < std::min<size_t>(strokes, 10000); ++i)
-    some.push_back("PE<=" + Encoded({100 + static_cast<int64_t>(rng() % 8000), 100 + static_cast<int64_t>(rng() % 11000)}) +
+    some.push_back("PE<=" +
+                   Encoded({100 + static_cast<int64_t>(rng() % 8000),
+                            100 + static_cast<int64_t>(rng() % 11000)}) +
                    Encoded({40, 25}) + ";");
   std::string glf = A4Sheet();
   for (size_t i = 0; i < strokes; ++i) glf += some[i % some.size()];
@@ -41,15 +43,18 @@ std::string Strokes(size_t strokes, int beyond = 0) {
 
 // A little of everything a drawing has: strokes, an area, labels.
 std::string Mixed(int beyond = 0) {
-  std::string glf = A4Sheet() + "PE<=" + Encoded({1000, 1000}) + Encoded({3000, 500}) + Encoded({-1000, 2500}) + ";" +
-                    "PE<=" + Encoded({5000, 5000}) + ";PM0PE=" + Encoded({6000, 5000}) + ";PE=" +
-                    Encoded({6000, 6500}) + ";PE=" + Encoded({5000, 6500}) + ";PM2FP" +
+  std::string glf = A4Sheet() + "PE<=" + Encoded({1000, 1000}) + Encoded({3000, 500}) +
+                    Encoded({-1000, 2500}) + ";" + "PE<=" + Encoded({5000, 5000}) +
+                    ";PM0PE=" + Encoded({6000, 5000}) + ";PE=" + Encoded({6000, 6500}) +
+                    ";PE=" + Encoded({5000, 6500}) + ";PM2FP" +
                     "DI0.0,1.0;SSSI0.5,0.7LM0SD1,4,6,2;" + MoveTo(2000, 8000) + "LBHOLE" + kEtx;
   if (beyond > 0) glf += "PE<=" + Encoded({-beyond, 3000}) + Encoded({beyond + 500, 200}) + ";";
   return glf + kTrailer;
 }
 
-bool Exists(const TempFolder& folder, const std::string& name) { return std::filesystem::exists(folder / name); }
+bool Exists(const TempFolder& folder, const std::string& name) {
+  return std::filesystem::exists(folder / name);
+}
 
 TEST(PreviewLimits, AGlfTooBigToHoldGetsItsPngAndANoteInsteadOfTheSvg) {
   TempFolder folder;
@@ -58,7 +63,8 @@ TEST(PreviewLimits, AGlfTooBigToHoldGetsItsPngAndANoteInsteadOfTheSvg) {
   folder.WriteFile("BIG.GLF", glf);
   std::string error;
   PreviewOutcome outcome;
-  ASSERT_TRUE(WritePreviewFilesFor(folder / "BIG.GLF", folder / "pv", "BIG", error, &outcome)) << error;
+  ASSERT_TRUE(WritePreviewFilesFor(folder / "BIG.GLF", folder / "pv", "BIG", error, &outcome))
+      << error;
   const QImage png(QString::fromStdString(folder / "pv/BIG.png"));
   ASSERT_FALSE(png.isNull());
   EXPECT_EQ(std::max(png.width(), png.height()), kPreviewLongSide);
@@ -74,13 +80,17 @@ TEST(PreviewLimits, OnlyTheSvgOfADensePictureIsSkipped) {
   TempFolder folder;
   std::string error;
   PreviewOutcome dense;
-  ASSERT_TRUE(WritePreviewFiles(Strokes(kMaxSvgPoints / 2 + 1), folder.path(), "DENSE", error, &dense)) << error;
+  ASSERT_TRUE(
+      WritePreviewFiles(Strokes(kMaxSvgPoints / 2 + 1), folder.path(), "DENSE", error, &dense))
+      << error;
   EXPECT_TRUE(Exists(folder, "DENSE.png"));
   EXPECT_FALSE(Exists(folder, "DENSE.svg"));
   EXPECT_NE(dense.note.find(texts::kPictureTooBig), std::string::npos) << dense.note;
 
   PreviewOutcome normal;
-  ASSERT_TRUE(WritePreviewFiles(Strokes(kMaxSvgPoints / 2 - 1), folder.path(), "NORMAL", error, &normal)) << error;
+  ASSERT_TRUE(
+      WritePreviewFiles(Strokes(kMaxSvgPoints / 2 - 1), folder.path(), "NORMAL", error, &normal))
+      << error;
   EXPECT_TRUE(Exists(folder, "NORMAL.png"));
   EXPECT_TRUE(Exists(folder, "NORMAL.svg"));
   EXPECT_TRUE(normal.svg_written);
@@ -117,7 +127,8 @@ TEST(PreviewLimits, PiecesSplitTheDisplayListAndTellHowFarTheyRead) {
         ++pieces;
         items += piece.items.size();
         EXPECT_LE(piece.items.size(), 100u);
-        for (const Item& item : piece.items) EXPECT_LE(item.first + item.count, piece.points.size());
+        for (const Item& item : piece.items)
+          EXPECT_LE(item.first + item.count, piece.points.size());
         EXPECT_GE(read, last_read);
         last_read = read;
       },
@@ -139,8 +150,8 @@ TEST(PreviewLimits, ADisplayListAtItsItemLimitIsMarkedSimplified) {
 TEST(PreviewLimits, ZoomedPaintingStillDrawsWhatCrossesTheView) {
   // A long stroke whose ends both lie far outside a zoomed view, and one
   // wholly outside it.
-  const std::string glf = A4Sheet() + "PE<=" + Encoded({4000, 0}) + Encoded({0, 11880}) + ";PE<=" +
-                          Encoded({8000, 0}) + Encoded({0, 500}) + ";" + kTrailer;
+  const std::string glf = A4Sheet() + "PE<=" + Encoded({4000, 0}) + Encoded({0, 11880}) +
+                          ";PE<=" + Encoded({8000, 0}) + Encoded({0, 500}) + ";" + kTrailer;
   EnsureGuiApplication();
   const PlotPicture p = ParseGlf(glf);
   RenderOptions options;
