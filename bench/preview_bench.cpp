@@ -3,11 +3,18 @@
 // a 2000 x 1400 PNG. Target: the whole of it in under a second.
 //
 //   tovrin_preview_bench [--glf_mb=10] [--write_glf=FILE] [benchmark flags]
+//   tovrin_preview_bench --write_ofi=FILE [--ofi_mb=100]
+//
+// --write_ofi writes a big drawing (lines, polylines, arcs, text, areas) for
+// timing `tovrin-batch --preview` as a whole; the target there is 15 s and
+// 512 MB peak (/usr/bin/time -v) for 100 MB.
 
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
 #include <QImage>
+#include <QPainter>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,6 +24,7 @@
 #include <string>
 
 #include "geometry/encode_points.h"
+#include "ofi_builder.h"
 #include "ofi/glf_writer.h"
 #include "preview/hpgl_parser.h"
 #include "preview/preview_render.h"
@@ -122,16 +130,113 @@ void BM_GlfToPng(benchmark::State& state) {
   state.counters["glf_MB"] = static_cast<double>(Glf().size()) / (1 << 20);
 }
 
+double PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+// The preview window on the biggest drawing the job log keeps (64 MB of
+// GLF, --glf_mb=64): parse within the view's limits, paint it fitted, then
+// paint it zoomed 20 times (culled). Target: within 15 s and 512 MB.
+void BM_WindowPicture(benchmark::State& state) {
+  EnsureGuiApplication();
+  const QSize window(900, 660);
+  size_t points = 0;
+  bool simplified = false;
+  for (auto _ : state) {
+    const PlotPicture picture = ParseGlf(Glf(), kViewLimits);
+    points = picture.points.size();
+    simplified = picture.truncated;
+    RenderOptions options;
+    QImage image(window, QImage::Format_RGB32);
+    const QTransform fit = ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(window)), options);
+    for (double zoom : {1.0, 20.0}) {
+      image.fill(options.background);
+      QPainter painter(&image);
+      Paint(painter, picture, fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
+    }
+  }
+  state.counters["points"] = static_cast<double>(points);
+  state.counters["simplified"] = simplified ? 1 : 0;
+  state.counters["peak_rss_MB"] = PeakMegabytes();
+  state.counters["glf_MB"] = static_cast<double>(Glf().size()) / (1 << 20);
+}
+
+// A zoomed repaint alone, which culling keeps cheap.
+void BM_ZoomedRepaint(benchmark::State& state) {
+  EnsureGuiApplication();
+  const PlotPicture picture = ParseGlf(Glf(), kViewLimits);
+  const QSize window(900, 660);
+  RenderOptions options;
+  QImage image(window, QImage::Format_RGB32);
+  const QTransform fit = ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(window)), options);
+  const double zoom = static_cast<double>(state.range(0));
+  for (auto _ : state) {
+    image.fill(options.background);
+    QPainter painter(&image);
+    Paint(painter, picture, fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
+  }
+}
+
 BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowPicture)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ZoomedRepaint)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GlfToPng)->Unit(benchmark::kMillisecond);
+
+// A drawing of about `target_bytes` OFI bytes, written in chunks so that
+// making it needs little memory. Like a real drawing it stays on its sheet.
+bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
+  using test::OfiBuilder;
+  std::ofstream f(path, std::ios::binary);
+  std::mt19937 rng(777);
+  auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int classes[] = {0x00, 0x01, 0x02, 0x10, 0x11, 0x21, 0x31, 0x40};
+  size_t written = 0;
+  bool first = true;
+  while (written < target_bytes && f) {
+    OfiBuilder b;
+    if (first) b.Header("BIG").Scale(20).DashUnit(20).Copies(1).SheetRecord(41000, 29000, 41000, 29000);
+    first = false;
+    for (int run = 0; run < 100; ++run) {
+      b.LineClass(classes[r(0, 7)]);
+      for (int i = 0; i < 20; ++i) {
+        const int x = r(100, 38000), y = r(100, 25000);
+        b.Line(x, y, x + r(0, 1200), y + r(0, 3000));
+      }
+      int x = r(1000, 30000), y = r(1000, 20000);
+      b.Word(OfiBuilder::kEscDollar).Word(0xFF44).Count(40);
+      for (int i = 0; i < 20; ++i) b.Words({x += r(0, 300), y += r(0, 300)});
+      for (int i = 0; i < 6; ++i) {
+        const int cx = r(3000, 35000), cy = r(3000, 25000), rad = r(50, 2500);
+        b.Arc(cx + rad, cy, cx, cy + rad, cx - rad, cy);
+      }
+      b.TextBlock(true).Size(200, 300, 250).ByteText(r(100, 34000), r(100, 26000), "A-123 BOLT").TextBlock(false);
+      const int ax = r(1000, 38000), ay = r(1000, 25000);
+      b.Area(ax, ay, {OfiBuilder::kAreaLine, ax + 800, ay, OfiBuilder::kAreaLine, ax + 800, ay + 500,
+                      OfiBuilder::kAreaLine, ax, ay + 500, OfiBuilder::kAreaLine, ax, ay});
+    }
+    const std::vector<uint8_t> bytes = b.Bytes();
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    written += bytes.size();
+  }
+  const std::vector<uint8_t> tail = OfiBuilder().End().Bytes();
+  f.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+  return static_cast<bool>(f);
+}
 
 }  // namespace
 }  // namespace tovrin::preview
 
 int main(int argc, char** argv) {
+  size_t ofi_mb = 100;
   for (int i = 1; i < argc; ++i)
-    if (std::strncmp(argv[i], "--glf_mb=", 9) == 0) {
+    if (std::strncmp(argv[i], "--ofi_mb=", 9) == 0) ofi_mb = std::strtoul(argv[i] + 9, nullptr, 10);
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--write_ofi=", 12) == 0) {
+      return tovrin::preview::WriteBigDrawing(argv[i] + 12, ofi_mb << 20) ? 0 : 1;
+    } else if (std::strncmp(argv[i], "--glf_mb=", 9) == 0) {
       tovrin::preview::g_glf_mb = std::strtoul(argv[i] + 9, nullptr, 10);
     } else if (std::strncmp(argv[i], "--write_glf=", 12) == 0) {
       std::ofstream(argv[i] + 12, std::ios::binary) << tovrin::preview::Glf();

@@ -34,6 +34,7 @@
 #endif
 #ifdef TOVRIN_WITH_PREVIEW
 #include "preview/glf_preview.h"
+#include "preview/preview_texts.h"
 #endif
 
 namespace {
@@ -96,6 +97,22 @@ std::optional<tovrin::PlotSettings> LoadSettings(const tovrin::BatchOptions& opt
   return settings;
 }
 
+#ifdef TOVRIN_WITH_PREVIEW
+// The preview files of a finished drawing; what went wrong or was left out
+// goes to stderr.
+void WritePreview(const std::string& folder, const std::string& name, const std::string& glf_path) {
+  std::string error;
+  tovrin::preview::PreviewOutcome outcome;
+  const std::string stem = tovrin::DrawingStem(name);
+  if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, stem, error, &outcome))
+    std::cerr << "tovrin-batch: preview: " << error << "\n";
+  if (!outcome.note.empty()) std::cerr << "tovrin-batch: preview: " << outcome.note << "\n";
+  if (outcome.simplified)
+    std::cerr << "tovrin-batch: preview: " << folder << "/" << stem << ".png: " << tovrin::preview::texts::kSimplified
+              << "\n";
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,9 +156,7 @@ int main(int argc, char** argv) {
   if (opt.preview_folder) {
     const std::string folder = *opt.preview_folder;
     job.SetGlfObserver([folder](const std::string& name, const std::string& glf_path) {
-      std::string error;
-      if (!tovrin::preview::WritePreviewFilesFor(glf_path, folder, tovrin::DrawingStem(name), error))
-        std::cerr << "tovrin-batch: preview: " << error << "\n";
+      WritePreview(folder, name, glf_path);
     });
   }
 #endif

@@ -8,7 +8,7 @@
 namespace tovrin::preview::hpgl {
 
 bool Interpreter::Budget(size_t points) {
-  if (pic_.points.size() + points > limits_.max_points) {
+  if (pic_.points.size() + points > limits_.max_points || pic_.items.size() >= limits_.max_items) {
     pic_.truncated = true;
     return false;
   }
@@ -64,7 +64,7 @@ void Interpreter::Segment(Point a, Point b) {
 
 void Interpreter::PageBreak() {
   CloseRun();
-  if (!pic_.items.empty()) page_done_ = true;
+  if (!pic_.items.empty() || emitted_items_ > 0) page_done_ = true;
   counted_page_ = false;
 }
 

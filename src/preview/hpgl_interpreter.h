@@ -42,6 +42,8 @@ class Interpreter {
  public:
   Interpreter(std::string_view in, const ParseLimits& limits);
   PlotPicture Run();
+  // Hands the display list to `sink` in pieces instead of keeping it.
+  void Stream(const PictureSink& sink, size_t piece_items, size_t piece_points);
 
  private:
   // ---- input and numbers (hpgl_numbers.cpp) -------------------------------
@@ -62,7 +64,10 @@ class Interpreter {
   void SkipEncodedRest();
 
   // ---- the instruction table (hpgl_parser.cpp) ----------------------------
+  void Step();
   void Instruction(int m);
+  void Finish();
+  void EmitPiece(const PictureSink& sink);
 
   // ---- set-up, pens and line types (hpgl_setup.cpp) -----------------------
   void ResetState();
@@ -165,6 +170,7 @@ class Interpreter {
   bool run_open_ = false;
   uint32_t run_style_ = 0;
   bool page_done_ = false;
+  size_t emitted_items_ = 0;  // items already handed on in pieces
   bool counted_page_ = false;
 
   bool polygon_mode_ = false;

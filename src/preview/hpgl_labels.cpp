@@ -50,7 +50,7 @@ void Interpreter::AddLabel(const std::string& text, Label::Face face, double w, 
     NoteLaterPage();
     return;
   }
-  if (pic_.labels.size() >= limits_.max_labels) {
+  if (pic_.labels.size() >= limits_.max_labels || pic_.items.size() >= limits_.max_items) {
     pic_.truncated = true;
     return;
   }

@@ -19,29 +19,56 @@ Interpreter::Interpreter(std::string_view in, const ParseLimits& limits)
   // A PE move takes two to six bytes; growing the lists as they fill would
   // copy them over and over.
   pic_.points.reserve(std::min(limits_.max_points, in.size() / 2));
-  pic_.items.reserve(in.size() / 8);
+  pic_.items.reserve(std::min(limits_.max_items, in.size() / 8));
 }
 
 PlotPicture Interpreter::Run() {
+  while (pos_ < in_.size()) Step();
+  Finish();
+  return std::move(pic_);
+}
+
+void Interpreter::Stream(const PictureSink& sink, size_t piece_items, size_t piece_points) {
   while (pos_ < in_.size()) {
-    const uint8_t c = Byte();
-    if (c == kEsc) {
-      Escape();
-    } else if (!hpgl_) {
-      ++pos_;  // PCL text outside HP-GL/2 is not drawn
-    } else if (IsLetter(c) && pos_ + 1 < in_.size() && IsLetter(Byte(1))) {
-      const int m = Mnemonic(static_cast<char>(Upper(c)), static_cast<char>(Upper(Byte(1))));
-      pos_ += 2;
-      ended_ = false;
-      Instruction(m);
-      SkipRest();
-    } else {
-      ++pos_;
-    }
+    Step();
+    if (pic_.items.size() >= piece_items || pic_.points.size() >= piece_points) EmitPiece(sink);
   }
+  Finish();
+  sink(pic_, pos_);
+}
+
+void Interpreter::EmitPiece(const PictureSink& sink) {
+  CloseRun();  // the next stroke starts an item of the next piece
+  if (paper_known_) pic_.paper = PaperBox();  // the sheet as it stands so far
+  sink(pic_, pos_);
+  emitted_items_ += pic_.items.size();
+  pic_.points.clear();
+  pic_.loops.clear();
+  pic_.labels.clear();
+  pic_.items.clear();
+}
+
+// One byte, escape sequence or instruction.
+void Interpreter::Step() {
+  const uint8_t c = Byte();
+  if (c == kEsc) {
+    Escape();
+  } else if (!hpgl_) {
+    ++pos_;  // PCL text outside HP-GL/2 is not drawn
+  } else if (IsLetter(c) && pos_ + 1 < in_.size() && IsLetter(Byte(1))) {
+    const int m = Mnemonic(static_cast<char>(Upper(c)), static_cast<char>(Upper(Byte(1))));
+    pos_ += 2;
+    ended_ = false;
+    Instruction(m);
+    SkipRest();
+  } else {
+    ++pos_;
+  }
+}
+
+void Interpreter::Finish() {
   CloseRun();
   if (paper_known_) pic_.paper = PaperBox();
-  return std::move(pic_);
 }
 
 void Interpreter::Instruction(int m) {
@@ -91,6 +118,14 @@ void Interpreter::Instruction(int m) {
 
 PlotPicture ParseGlf(std::string_view bytes, const ParseLimits& limits) {
   return hpgl::Interpreter(bytes, limits).Run();
+}
+
+void StreamGlf(std::string_view bytes, const PictureSink& sink, size_t piece_items,
+               size_t piece_points, const ParseLimits& limits) {
+  ParseLimits piece_limits = limits;
+  piece_limits.max_items = std::max<size_t>(piece_items, 1) * 2;
+  hpgl::Interpreter interpreter(bytes, piece_limits);
+  interpreter.Stream(sink, std::max<size_t>(piece_items, 1), std::max<size_t>(piece_points, 1));
 }
 
 }  // namespace tovrin::preview

@@ -44,6 +44,13 @@ void LineRaster::Draw(QLineF line, QRgb colour, bool antialias) {
 
 namespace {
 
+// std::floor for the clipped coordinates; the library call would cost more
+// than the pixel it places.
+inline int Floor(double v) {
+  const int t = static_cast<int>(v);
+  return t - (v < t);
+}
+
 // A clipped line laid along its major axis: pixel columns a..b, and the
 // minor coordinate at column i is y0 + slope * (i - x0). `steep` means the
 // axes were exchanged.
@@ -75,14 +82,19 @@ struct MajorAxisWalk {
 
 }  // namespace
 
+// The same pixels as Blend(..., 255) would set, without its tests per pixel:
+// dense sheets spend most of their time here.
 void LineRaster::Plain(double x0, double y0, double x1, double y1, QRgb colour) {
   const MajorAxisWalk walk(x0, y0, x1, y1);
-  for (int i = walk.a; i <= walk.b; ++i) {
-    const int j = static_cast<int>(std::floor(walk.MinorAt(i) + 0.5));
-    if (walk.steep)
-      Blend(j, i, colour, 255);
-    else
-      Blend(i, j, colour, 255);
+  const uint32_t opaque = colour | 0xFF000000u;
+  const int major_size = walk.steep ? h_ : w_;
+  const auto minor_size = static_cast<unsigned>(walk.steep ? w_ : h_);
+  const size_t major_step = walk.steep ? static_cast<size_t>(stride_) : 1;
+  const size_t minor_step = walk.steep ? 1 : static_cast<size_t>(stride_);
+  const int last = std::min(walk.b, major_size - 1);
+  for (int i = std::max(walk.a, 0); i <= last; ++i) {
+    const int j = Floor(walk.MinorAt(i) + 0.5);
+    if (static_cast<unsigned>(j) < minor_size) px_[static_cast<size_t>(i) * major_step + static_cast<size_t>(j) * minor_step] = opaque;
   }
 }
 
@@ -92,7 +104,7 @@ void LineRaster::Smooth(double x0, double y0, double x1, double y1, QRgb colour)
   constexpr double weight = 255;
   for (int i = walk.a; i <= walk.b; ++i) {
     const double y = walk.MinorAt(i);
-    const int j = static_cast<int>(std::floor(y));
+    const int j = Floor(y);
     const double f = y - j;
     const int lo = static_cast<int>(weight * (1 - f) + 0.5), hi = static_cast<int>(weight * f + 0.5);
     if (walk.steep) {

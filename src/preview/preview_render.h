@@ -9,6 +9,9 @@
 #include <QString>
 #include <QTransform>
 
+#include <functional>
+#include <string_view>
+
 #include "preview/plot_picture.h"
 
 class QPainter;
@@ -56,5 +59,31 @@ QImage RenderImage(const PlotPicture& picture, QSize size, const RenderOptions& 
 
 // The whole sheet as SVG, `width_px` wide (the height follows the sheet).
 QByteArray RenderSvg(const PlotPicture& picture, int width_px, const RenderOptions& options = {});
+
+// What a first pass over a GLF finds, so that a second pass can draw it
+// without ever holding its whole display list.
+struct GlfSurvey {
+  PlotPicture sheet;  // paper, media, rotation and pages; no items
+  Box fit;            // the ink and the paper
+  size_t points = 0;
+  size_t items = 0;
+  size_t labels = 0;
+};
+
+// Told how many input bytes are done with, so the caller can let go of them.
+using ReadProgress = std::function<void(size_t read)>;
+
+GlfSurvey SurveyGlf(std::string_view glf, const ReadProgress& progress = {});
+
+// The image size that holds `fit` upright with its longer side `long_side`.
+QSize FittedImageSize(const Box& fit, int long_side);
+
+// The whole sheet in an image with its longer side `long_side`, drawn while
+// the GLF is read, piece by piece. The view is fitted to the sheet the GLF
+// starts with; only when the ink or the sheet turn out otherwise is the GLF
+// read again for the right fit. Its lines are drawn plain (a GLF this big
+// holds millions). `survey`, when given, receives what was found.
+QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& options = {},
+                      const ReadProgress& progress = {}, GlfSurvey* survey = nullptr);
 
 }  // namespace tovrin::preview

@@ -10,6 +10,7 @@
 #include "ofi/translation.h"
 #include "platform/folder.h"
 #include "preview/hpgl_parser.h"
+#include "preview/preview_texts.h"
 #include "ui/preview_window.h"
 
 namespace tovrin {
@@ -78,8 +79,12 @@ void ChooserPreview::ShowDrawing(const std::string& ofi_path) {
     view_->ShowMessage(Q(made.problem));
     return;
   }
-  view_->SetPicture(preview::ParseGlf(made.glf));
-  view_->SetNote(made.partial ? Q(made.problem) : QString());
+  preview::PlotPicture picture = preview::ParseGlf(made.glf, kPlotViewLimits);
+  const QString note = made.partial            ? Q(made.problem)
+                       : picture.truncated      ? QString::fromUtf8(preview::texts::kSimplified)
+                                                : QString();
+  view_->SetPicture(std::move(picture));
+  view_->SetNote(note);
 }
 
 void ChooserPreview::ShowNothing() {

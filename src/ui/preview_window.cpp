@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "preview/hpgl_parser.h"
+#include "preview/preview_texts.h"
 
 namespace tovrin {
 namespace {
@@ -19,6 +20,12 @@ constexpr double kZoomPerNotch = 1.25;
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
+
+QString PlotNote(const preview::PlotPicture& picture) {
+  if (picture.truncated) return Q(preview::texts::kSimplified);
+  if (picture.extra_pages > 0) return Q("最初のページだけを表示しています");
+  return {};
+}
 
 PlotView::PlotView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("PlotView"));
@@ -182,7 +189,7 @@ void PlotView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 PreviewWindow::PreviewWindow(const std::string& name, std::string_view glf, uint64_t key,
-                             QWidget* parent)
+                             QWidget* parent, const preview::ParseLimits& limits)
     : QWidget(parent, Qt::Window), name_(name), key_(key) {
   setObjectName(QStringLiteral("PreviewWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -198,10 +205,8 @@ PreviewWindow::PreviewWindow(const std::string& name, std::string_view glf, uint
   layout->addWidget(view_, 1);
   layout->addWidget(status_);
 
-  preview::PlotPicture picture = preview::ParseGlf(glf);
-  QString note;
-  if (picture.truncated) note = Q("描画の上限に達したため途中までです");
-  else if (picture.extra_pages > 0) note = Q("最初のページだけを表示しています");
+  preview::PlotPicture picture = preview::ParseGlf(glf, limits);
+  const QString note = PlotNote(picture);
   view_->SetPicture(std::move(picture));
   view_->SetNote(note);
   connect(view_, &PlotView::ViewChanged, this, &PreviewWindow::ShowZoom);

@@ -13,12 +13,20 @@
 #include <string>
 #include <string_view>
 
+#include "preview/hpgl_parser.h"
 #include "preview/plot_picture.h"
 #include "preview/preview_render.h"
 
 class QLabel;
 
 namespace tovrin {
+
+// What a shown picture may hold; past it the picture is marked simplified (PlotNote).
+inline constexpr preview::ParseLimits kPlotViewLimits = preview::kViewLimits;
+
+// The note a picture gets: that it stops at the drawing limit, or shows the
+// first page only; empty when it is whole.
+QString PlotNote(const preview::PlotPicture& picture);
 
 // Shows a parsed plot: the whole sheet fits at zoom 1, the wheel zooms about
 // the cursor, dragging pans, a double-click fits the sheet again. Every view
@@ -95,7 +103,7 @@ class PreviewWindow : public QWidget {
  public:
   // `glf` is the drawing's whole GLF; `key` says which kept drawing it is.
   PreviewWindow(const std::string& name, std::string_view glf, uint64_t key,
-                QWidget* parent = nullptr);
+                QWidget* parent = nullptr, const preview::ParseLimits& limits = kPlotViewLimits);
 
   PlotView* View() const { return view_; }
   uint64_t Key() const { return key_; }

@@ -11,6 +11,7 @@
 
 #include "ofi_builder.h"
 #include "preview/hpgl_parser.h"
+#include "preview/preview_texts.h"
 #include "translate.h"
 #include "ui/chooser_geometry.h"
 #include "ui/chooser_preview.h"
@@ -135,6 +136,19 @@ TEST_F(LogPreviewTest, OnlyTheLastJobsDrawingsAreKept) {
 
   window->close();  // previews close with the window
   EXPECT_TRUE(QTest::qWaitFor([this] { return Previews().empty(); }, 2000));
+}
+
+TEST(PreviewWindowLimits, APictureAtItsLimitIsMarkedSimplifiedAndAWholeOneIsNot) {
+  const std::string glf = Translate(PlotSettings::Defaults("."), Fan("FAN", 40)).glf;
+  PreviewWindow whole("FAN.OFI", glf, 1);
+  EXPECT_FALSE(whole.View()->Picture().truncated);
+  EXPECT_TRUE(whole.View()->Note().isEmpty());
+
+  preview::ParseLimits small = kPlotViewLimits;
+  small.max_items = 5;
+  PreviewWindow capped("FAN.OFI", glf, 2, nullptr, small);
+  EXPECT_EQ(capped.View()->Picture().items.size(), 5u);
+  EXPECT_EQ(capped.View()->Note(), QString::fromUtf8(preview::texts::kSimplified));
 }
 
 class PlotViewTest : public ::testing::Test {
