@@ -11,10 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,8 +24,8 @@
 #include <string>
 
 #include "geometry/encode_points.h"
-#include "ofi_builder.h"
 #include "ofi/glf_writer.h"
+#include "ofi_builder.h"
 #include "preview/hpgl_parser.h"
 #include "preview/preview_render.h"
 
@@ -48,7 +48,8 @@ std::string MakeGlf(size_t target_bytes) {
   std::mt19937 rng(4242);
   auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const char* pens[] = {"SP1LT;", "SP2LT;", "SP3LT;", "SP3LT2,1.6;", "SP2LT5,8.0;", "SP4LT;"};
-  std::string glf = "\x1b%-1BBPINRO0IP0,0,23760,33640SC0,23760,0,33640,0SD1,11,6,2SSAD1,1643,6,2,7,50SP2";
+  std::string glf =
+      "\x1b%-1BBPINRO0IP0,0,23760,33640SC0,23760,0,33640,0SD1,11,6,2SSAD1,1643,6,2,7,50SP2";
   glf.reserve(target_bytes + 4096);
   int fx = 12000, fy = 16000;
   while (glf.size() < target_bytes) {
@@ -63,16 +64,14 @@ std::string MakeGlf(size_t target_bytes) {
           glf += "PE<=" + Encoded({x, y}) + ";PDAA" + std::to_string(x + r(-800, 800)) + "," +
                  std::to_string(y + r(-800, 800)) + "," + std::to_string(r(-270, 270)) + ".5";
           break;
-        case 1:
-          glf += "PE<=" + Encoded({x, y}) + ";CI" + std::to_string(r(40, 800));
-          break;
+        case 1: glf += "PE<=" + Encoded({x, y}) + ";CI" + std::to_string(r(40, 800)); break;
         case 2:
-          glf += "PE<=" + Encoded({x, y}) + ";PM0PE=" + Encoded({x + 400, y}) + ";PE=" + Encoded({x + 400, y + 300}) +
-                 ";PE=" + Encoded({x, y + 300}) + ";PM2FPEP";
+          glf += "PE<=" + Encoded({x, y}) + ";PM0PE=" + Encoded({x + 400, y}) +
+                 ";PE=" + Encoded({x + 400, y + 300}) + ";PE=" + Encoded({x, y + 300}) + ";PM2FPEP";
           break;
         case 3:
-          glf += "DI0.0,1.0;SSSI0.35,0.5LM0PE<=" + Encoded({x, y}) + ";LB" + std::string(1, char(r(0x41, 0x5A))) +
-                 "\x03";
+          glf += "DI0.0,1.0;SSSI0.35,0.5LM0PE<=" + Encoded({x, y}) + ";LB" +
+                 std::string(1, char(r(0x41, 0x5A))) + "\x03";
           break;
         case 4:
         case 5:
@@ -82,12 +81,13 @@ std::string MakeGlf(size_t target_bytes) {
           glf += ";";
           break;
         }
-        default:
-          glf += "PE<=" + Encoded({x, y, r(-600, 600), r(-600, 600)}) + ";";
+        default: glf += "PE<=" + Encoded({x, y, r(-600, 600), r(-600, 600)}) + ";";
       }
     }
   }
-  return glf + "PUSP0\x1b" "E";
+  return glf +
+         "PUSP0\x1b"
+         "E";
 }
 
 const std::string& Glf() {
@@ -154,7 +154,8 @@ void BM_WindowPicture(benchmark::State& state) {
     for (double zoom : {1.0, 20.0}) {
       image.fill(options.background);
       QPainter painter(&image);
-      Paint(painter, picture, fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
+      Paint(painter, picture,
+            fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
     }
   }
   state.counters["points"] = static_cast<double>(points);
@@ -175,7 +176,8 @@ void BM_ZoomedRepaint(benchmark::State& state) {
   for (auto _ : state) {
     image.fill(options.background);
     QPainter painter(&image);
-    Paint(painter, picture, fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
+    Paint(painter, picture,
+          fit * QTransform(zoom, 0, 0, zoom, -(zoom - 1) * 450, -(zoom - 1) * 330), options);
   }
 }
 
@@ -197,7 +199,8 @@ bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
   bool first = true;
   while (written < target_bytes && f) {
     OfiBuilder b;
-    if (first) b.Header("BIG").Scale(20).DashUnit(20).Copies(1).SheetRecord(41000, 29000, 41000, 29000);
+    if (first)
+      b.Header("BIG").Scale(20).DashUnit(20).Copies(1).SheetRecord(41000, 29000, 41000, 29000);
     first = false;
     for (int run = 0; run < 100; ++run) {
       b.LineClass(classes[r(0, 7)]);
@@ -212,13 +215,18 @@ bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
         const int cx = r(3000, 35000), cy = r(3000, 25000), rad = r(50, 2500);
         b.Arc(cx + rad, cy, cx, cy + rad, cx - rad, cy);
       }
-      b.TextBlock(true).Size(200, 300, 250).ByteText(r(100, 34000), r(100, 26000), "A-123 BOLT").TextBlock(false);
+      b.TextBlock(true)
+          .Size(200, 300, 250)
+          .ByteText(r(100, 34000), r(100, 26000), "A-123 BOLT")
+          .TextBlock(false);
       const int ax = r(1000, 38000), ay = r(1000, 25000);
-      b.Area(ax, ay, {OfiBuilder::kAreaLine, ax + 800, ay, OfiBuilder::kAreaLine, ax + 800, ay + 500,
-                      OfiBuilder::kAreaLine, ax, ay + 500, OfiBuilder::kAreaLine, ax, ay});
+      b.Area(ax, ay,
+             {OfiBuilder::kAreaLine, ax + 800, ay, OfiBuilder::kAreaLine, ax + 800, ay + 500,
+              OfiBuilder::kAreaLine, ax, ay + 500, OfiBuilder::kAreaLine, ax, ay});
     }
     const std::vector<uint8_t> bytes = b.Bytes();
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     written += bytes.size();
   }
   const std::vector<uint8_t> tail = OfiBuilder().End().Bytes();

@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "translate/reader_cycle.h"
-#include "platform/folder.h"
 #include "ofi_builder.h"
+#include "platform/folder.h"
+#include "translate/reader_cycle.h"
 
 namespace tovrin {
 namespace {
@@ -94,13 +94,16 @@ void AppendText(OfiBuilder& b, Rng& rng) {
     const int x = coord(1000, 38000), y = coord(1000, 27000);
     switch (coord(0, 3)) {
       case 0: {  // dimension or part number in single bytes, half-width kana too
-        static const char* kTexts[] = {"120", "SS400", "M8x1.25", "\xcd\xde\xb1\xd8\xdd\xb8\xde", "R25", "4-12"};
+        static const char* kTexts[] = {"120", "SS400", "M8x1.25", "\xcd\xde\xb1\xd8\xdd\xb8\xde",
+                                       "R25", "4-12"};
         b.ByteText(x, y, kTexts[coord(0, 5)]);
         break;
       }
       case 1: {  // kanji title or note
         const int n = coord(2, 8);
-        b.Word(OfiBuilder::kEscDollar).Word(static_cast<uint16_t>((n + 2) << 8 | 0x4C)).Words({x, y});
+        b.Word(OfiBuilder::kEscDollar)
+            .Word(static_cast<uint16_t>((n + 2) << 8 | 0x4C))
+            .Words({x, y});
         for (int k = 0; k < n; ++k) {
           const auto c = OfiBuilder::Jis(kKanji[coord(0, 13)]);
           b.Word(static_cast<uint16_t>(c.row | c.cell << 8));
@@ -109,7 +112,9 @@ void AppendText(OfiBuilder& b, Rng& rng) {
       }
       case 2: {  // katakana part name
         const int n = coord(3, 6);
-        b.Word(OfiBuilder::kEscDollar).Word(static_cast<uint16_t>((n + 2) << 8 | 0x4C)).Words({x, y});
+        b.Word(OfiBuilder::kEscDollar)
+            .Word(static_cast<uint16_t>((n + 2) << 8 | 0x4C))
+            .Words({x, y});
         for (int k = 0; k < n; ++k) {
           const auto c = OfiBuilder::Jis(kKatakana[coord(0, 11)]);
           b.Word(static_cast<uint16_t>(c.row | c.cell << 8));
@@ -117,8 +122,14 @@ void AppendText(OfiBuilder& b, Rng& rng) {
         break;
       }
       default:  // a callout: a diameter with its leader
-        b.JisText(x, y, {OfiBuilder::Jis(0x2655), {0, '6'}, {0, '0'}, OfiBuilder::Jis(0x215E), {0, '0'},
-                         {0, '.'}, {0, '1'}});
+        b.JisText(x, y,
+                  {OfiBuilder::Jis(0x2655),
+                   {0, '6'},
+                   {0, '0'},
+                   OfiBuilder::Jis(0x215E),
+                   {0, '0'},
+                   {0, '.'},
+                   {0, '1'}});
         b.AnnotationLine(x, y - 100, x + coord(-1500, 1500), y - coord(500, 2000));
     }
   }
@@ -158,14 +169,18 @@ void AppendMixed(OfiBuilder& b, Rng& rng) {
     }
     if (run % 4 == 0) {
       int x = coord(2000, 30000), y = coord(2000, 20000);
-      b.LineClass(0x02).WidePolyline(0, {1500000, 300000, 200000, 300000}, 0, 50,
-                                     {x, y, x + coord(500, 4000), y, x + coord(500, 4000), y + coord(500, 3000)});
-      b.LineClass(0x01).WideArc(0, {200000, 100000}, 0, 30, x, y + 2000, x + 2000, y + 4000, x + 4000, y + 2000);
+      b.LineClass(0x02).WidePolyline(
+          0, {1500000, 300000, 200000, 300000}, 0, 50,
+          {x, y, x + coord(500, 4000), y, x + coord(500, 4000), y + coord(500, 3000)});
+      b.LineClass(0x01).WideArc(0, {200000, 100000}, 0, 30, x, y + 2000, x + 2000, y + 4000,
+                                x + 4000, y + 2000);
     }
     if (run % 8 == 0) {
       int x = coord(2000, 30000), y = coord(2000, 20000);
-      b.PatternBlock(true).Area(x, y, {OfiBuilder::kAreaLine, x + 2000, y, OfiBuilder::kAreaLine, x + 2000,
-                                       y + 1500, OfiBuilder::kAreaLine, x, y + 1500, OfiBuilder::kAreaLine, x, y});
+      b.PatternBlock(true).Area(
+          x, y,
+          {OfiBuilder::kAreaLine, x + 2000, y, OfiBuilder::kAreaLine, x + 2000, y + 1500,
+           OfiBuilder::kAreaLine, x, y + 1500, OfiBuilder::kAreaLine, x, y});
       b.PatternBlock(false);
     }
     if (run % 2 == 0) AppendText(b, rng);
@@ -214,8 +229,9 @@ bool WriteComparisonDrawings(const std::string& folder, int count) {
     Rng rng(1000 + i);
     OfiBuilder b;
     b.Header("CMP" + std::to_string(i)).Scale(Uniform(rng, 5, 40)).DashUnit(Uniform(rng, 10, 200));
-    b.Copies(Uniform(rng, 1, 3)).SheetRecord(Uniform(rng, 20000, 60000), Uniform(rng, 15000, 42000),
-                                             Uniform(rng, 20000, 41000), Uniform(rng, 15000, 29000));
+    b.Copies(Uniform(rng, 1, 3))
+        .SheetRecord(Uniform(rng, 20000, 60000), Uniform(rng, 15000, 42000),
+                     Uniform(rng, 20000, 41000), Uniform(rng, 15000, 29000));
     const int chunks = Uniform(rng, 1, 3);
     for (int c = 0; c < chunks; ++c) {
       if (Uniform(rng, 0, 2) == 0) {
@@ -228,8 +244,10 @@ bool WriteComparisonDrawings(const std::string& folder, int count) {
     std::vector<uint8_t> bytes = b.Bytes();
     if (i % 4 == 3) {
       for (int k = Uniform(rng, 1, 40); k > 0; --k) {
-        const size_t at = static_cast<size_t>(Uniform(rng, 64, static_cast<int>(bytes.size()) - 6)) & ~size_t{1};
-        const uint16_t w = static_cast<uint16_t>(Uniform(rng, 0, 5) == 0 ? 0x241B : Uniform(rng, 0, 65535));
+        const size_t at =
+            static_cast<size_t>(Uniform(rng, 64, static_cast<int>(bytes.size()) - 6)) & ~size_t{1};
+        const uint16_t w =
+            static_cast<uint16_t>(Uniform(rng, 0, 5) == 0 ? 0x241B : Uniform(rng, 0, 65535));
         bytes[at] = static_cast<uint8_t>(w & 0xFF);
         bytes[at + 1] = static_cast<uint8_t>(w >> 8);
       }
@@ -268,7 +286,8 @@ class IterationClock {
 
  private:
   static double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
   }
   std::vector<double>& into_;
   double start_;
@@ -301,7 +320,8 @@ void BM_TranslateDrawing(benchmark::State& state) {
     GlfWriter out;
     std::string error;
     if (!out.Open(g_output_path, error)) std::abort();
-    DrawingResult r = TranslateDrawing(job, {ofi.data(), d.bytes}, out, [&] { return !abort_flag; });
+    DrawingResult r =
+        TranslateDrawing(job, {ofi.data(), d.bytes}, out, [&] { return !abort_flag; });
     if (r.end != DrawingEnd::Finished) state.SkipWithError("drawing not finished");
     d.glf_bytes = out.BytesWritten();
     out.Close();
@@ -334,22 +354,38 @@ void BM_Cat(benchmark::State& state) {
     IterationClock clock(seconds);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, g_output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, g_output_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::string cat = "cat";
     char* argv[] = {cat.data(), d.path.data(), nullptr};
     pid_t pid = 0;
     int status = 0;
-    if (posix_spawnp(&pid, "cat", &actions, nullptr, argv, environ) != 0 || waitpid(pid, &status, 0) != pid ||
-        status != 0)
+    if (posix_spawnp(&pid, "cat", &actions, nullptr, argv, environ) != 0 ||
+        waitpid(pid, &status, 0) != pid || status != 0)
       state.SkipWithError("cat failed");
     posix_spawn_file_actions_destroy(&actions);
   }
   Report(state, d);
 }
 
-BENCHMARK(BM_TranslateDrawing)->Arg(kBig)->Arg(kMixed)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-BENCHMARK(BM_Cat)->Arg(kBig)->Arg(kMixed)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
-BENCHMARK(BM_TranslateInMemory)->Arg(kBig)->Arg(kMixed)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_TranslateDrawing)
+    ->Arg(kBig)
+    ->Arg(kMixed)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+BENCHMARK(BM_Cat)
+    ->Arg(kBig)
+    ->Arg(kMixed)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->UseRealTime();
+BENCHMARK(BM_TranslateInMemory)
+    ->Arg(kBig)
+    ->Arg(kMixed)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 struct Spread {
   double min = 0, median = 0;
@@ -370,8 +406,8 @@ void PrintSummary() {
     if (t == g_seconds.end() || c == g_seconds.end()) continue;
     const Spread ts = SpreadOf(t->second), cs = SpreadOf(c->second);
     const double mb = g_drawings[kind].bytes / 1e6;
-    std::printf("%-8s %10.1f %10.0f / %-10.0f %10.0f / %-10.0f %7.1f / %-7.1f\n", kKindNames[kind], mb,
-                mb / ts.min, mb / ts.median, mb / cs.min, mb / cs.median, ts.min / cs.min,
+    std::printf("%-8s %10.1f %10.0f / %-10.0f %10.0f / %-10.0f %7.1f / %-7.1f\n", kKindNames[kind],
+                mb, mb / ts.min, mb / ts.median, mb / cs.min, mb / cs.median, ts.min / cs.min,
                 ts.median / cs.median);
   }
 }

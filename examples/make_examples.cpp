@@ -16,10 +16,10 @@ namespace {
 constexpr int kThick = 0x02;
 constexpr int kMedium = 0x00;
 constexpr int kThin = 0x01;
-constexpr int kHidden = 0x10;      // thin dashed
-constexpr int kCentre = 0x21;      // thin chain
-constexpr int kPhantom = 0x31;     // thin double chain
-constexpr int kBreak = 0x41;       // break line, own pen
+constexpr int kHidden = 0x10;   // thin dashed
+constexpr int kCentre = 0x21;   // thin chain
+constexpr int kPhantom = 0x31;  // thin double chain
+constexpr int kBreak = 0x41;    // break line, own pen
 
 OfiBuilder::RowCell J(int jis) { return OfiBuilder::Jis(jis); }
 // A single-byte character inside a JIS text record.
@@ -51,13 +51,13 @@ OfiBuilder Sheet(const std::string& number, const std::string& rev,
   b.TextBlock(true).Direction(0).Slant(0).Size(300, 400, 450);
   b.JisText(19000, 4300, title);
   b.Size(200, 250, 300);
-  b.JisText(19000, 3000, {J(0x3F5E), J(0x4856), J(0x2127)});            // 図番：
+  b.JisText(19000, 3000, {J(0x3F5E), J(0x4856), J(0x2127)});  // 図番：
   b.ByteText(20600, 3000, tovrin::ToCp932Lossy(number));
-  b.JisText(19000, 1800, {J(0x3A60), J(0x3C41), J(0x2127)});            // 材質：
+  b.JisText(19000, 1800, {J(0x3A60), J(0x3C41), J(0x2127)});  // 材質：
   b.ByteText(20600, 1800, "SS400");
-  b.JisText(23500, 3000, {J(0x3C5C), J(0x4559), J(0x2127)});            // 尺度：
+  b.JisText(23500, 3000, {J(0x3C5C), J(0x4559), J(0x2127)});  // 尺度：
   b.ByteText(25100, 3000, "1:1");
-  b.JisText(23500, 1800, {J(0x3D24), J(0x4035), J(0x2127)});            // 修正：
+  b.JisText(23500, 1800, {J(0x3D24), J(0x4035), J(0x2127)});  // 修正：
   b.ByteText(25100, 1800, rev);
   b.TextBlock(false);
   return b;
@@ -68,8 +68,8 @@ OfiBuilder Sheet(const std::string& number, const std::string& rev,
 OfiBuilder Bracket() {
   OfiBuilder b = Sheet("BRK-1001", "A", {J(0x2556), J(0x2569), J(0x2531), J(0x2543), J(0x2548)});
   // Front view.
-  b.LineClass(kMedium).Polyline({3000, 4000, 3000, 15000, 5000, 17000, 13000, 17000, 15000, 15000,
-                                 15000, 4000, 3000, 4000});
+  b.LineClass(kMedium).Polyline(
+      {3000, 4000, 3000, 15000, 5000, 17000, 13000, 17000, 15000, 15000, 15000, 4000, 3000, 4000});
   Circle(b, 9000, 10500, 3000);
   Circle(b, 9000, 10500, 2000);
   for (int x : {5000, 13000}) {
@@ -79,10 +79,11 @@ OfiBuilder Bracket() {
   b.LineClass(kCentre).Line(9000, 6500, 9000, 14500).Line(4500, 10500, 13500, 10500);
   for (int x : {5000, 13000}) b.Line(x, 5000, x, 7000).Line(x, 14000, x, 16000);
   // Side view in section: the web hatched, the bore hidden.
-  b.LineClass(kMedium).Polyline({16500, 4000, 16500, 17000, 18500, 17000, 18500, 4000, 16500, 4000});
+  b.LineClass(kMedium).Polyline(
+      {16500, 4000, 16500, 17000, 18500, 17000, 18500, 4000, 16500, 4000});
   b.PatternBlock(true)
-      .Area(16500, 4000, {OfiBuilder::kAreaLine, 18500, 4000, OfiBuilder::kAreaLine, 18500, 7500,
-                          OfiBuilder::kAreaLine, 16500, 7500, OfiBuilder::kAreaLine, 16500, 4000,
+      .Area(16500, 4000, {OfiBuilder::kAreaLine, 18500, 4000,  OfiBuilder::kAreaLine, 18500, 7500,
+                          OfiBuilder::kAreaLine, 16500, 7500,  OfiBuilder::kAreaLine, 16500, 4000,
                           OfiBuilder::kAreaLoop, 16500, 13500, OfiBuilder::kAreaLine, 18500, 13500,
                           OfiBuilder::kAreaLine, 18500, 17000, OfiBuilder::kAreaLine, 16500, 17000,
                           OfiBuilder::kAreaLine, 16500, 13500})
@@ -116,9 +117,9 @@ OfiBuilder Bracket() {
 // A stepped shaft with a keyway, chamfers and a break line.
 OfiBuilder Shaft() {
   OfiBuilder b = Sheet("SHF-2040", "B", {J(0x2537), J(0x2563), J(0x2555), J(0x2548)});  // シャフト
-  b.LineClass(kMedium).Polyline({3500, 8000, 3000, 8500, 3000, 12500, 3500, 13000, 9000, 13000,
-                                 9000, 14000, 20000, 14000, 20000, 7000, 9000, 7000, 9000, 8000,
-                                 3500, 8000});
+  b.LineClass(kMedium).Polyline({3500, 8000,  3000, 8500,  3000,  12500, 3500,  13000,
+                                 9000, 13000, 9000, 14000, 20000, 14000, 20000, 7000,
+                                 9000, 7000,  9000, 8000,  3500,  8000});
   b.Line(3500, 8000, 3500, 13000);
   b.Line(9000, 8000, 9000, 13000);
   // Keyway seen from above, rounded ends.

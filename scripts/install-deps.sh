@@ -12,14 +12,14 @@ packages=(
   libsqlite3-dev
   qt6-base-dev qt6-svg-dev fonts-ipafont-gothic hp2xx
   systemd desktop-file-utils groff-base dpkg-dev adduser qt6-qpa-plugins
-  python3 clang libclang-rt-14-dev
+  python3 clang libclang-rt-14-dev clang-format
 )
 
 # What only the tests, the benchmarks and the package checks use.
 test_only=(
   libgtest-dev libgmock-dev libbenchmark-dev cups-daemon cups-client hp2xx
   systemd desktop-file-utils groff-base dpkg-dev adduser qt6-qpa-plugins
-  python3 clang libclang-rt-14-dev
+  python3 clang libclang-rt-14-dev clang-format
 )
 
 if [ "${1:-}" = --demo ]; then

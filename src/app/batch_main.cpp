@@ -108,8 +108,8 @@ void WritePreview(const std::string& folder, const std::string& name, const std:
     std::cerr << "tovrin-batch: preview: " << error << "\n";
   if (!outcome.note.empty()) std::cerr << "tovrin-batch: preview: " << outcome.note << "\n";
   if (outcome.simplified)
-    std::cerr << "tovrin-batch: preview: " << folder << "/" << stem << ".png: " << tovrin::preview::texts::kSimplified
-              << "\n";
+    std::cerr << "tovrin-batch: preview: " << folder << "/" << stem
+              << ".png: " << tovrin::preview::texts::kSimplified << "\n";
 }
 #endif
 
@@ -123,10 +123,8 @@ int main(int argc, char** argv) {
     case tovrin::BatchCommandLine::Action::Version:
       std::cout << command_line.text << std::endl;
       return 0;
-    case tovrin::BatchCommandLine::Action::UsageError:
-      return Usage(command_line.text);
-    case tovrin::BatchCommandLine::Action::Run:
-      break;
+    case tovrin::BatchCommandLine::Action::UsageError: return Usage(command_line.text);
+    case tovrin::BatchCommandLine::Action::Run: break;
   }
   const tovrin::BatchOptions& opt = command_line.options;
 #ifndef TOVRIN_WITH_PREVIEW

@@ -60,8 +60,8 @@ void DefineOptions(CLI::App& app, RawOptions& raw) {
 }
 
 // Each check returns an error message, empty when the value is good.
-std::string CheckSeconds(const CLI::App& app, const char* name, const std::string& text,
-                         double min, double max, double& out) {
+std::string CheckSeconds(const CLI::App& app, const char* name, const std::string& text, double min,
+                         double max, double& out) {
   if (app.count(name) == 0) return {};
   std::optional<double> seconds = ParseSeconds(text, min, max);
   if (!seconds)
@@ -92,13 +92,13 @@ std::string CheckValues(const CLI::App& app, const RawOptions& raw, BatchOptions
   }
   if (std::string error = CheckSets(raw.sets, options); !error.empty()) return error;
   double watch = 0;
-  if (std::string error = CheckSeconds(app, "--watch", raw.watch, kMinWatchSeconds,
-                                       kMaxWatchSeconds, watch);
+  if (std::string error =
+          CheckSeconds(app, "--watch", raw.watch, kMinWatchSeconds, kMaxWatchSeconds, watch);
       !error.empty())
     return error;
   if (app.count("--watch")) options.watch_seconds = watch;
-  if (std::string error = CheckSeconds(app, "--settle", raw.settle, 0, kMaxSettleSeconds,
-                                       options.settle_seconds);
+  if (std::string error =
+          CheckSeconds(app, "--settle", raw.settle, 0, kMaxSettleSeconds, options.settle_seconds);
       !error.empty())
     return error;
   if (std::string error = CheckSeconds(app, "--wait-delivered", raw.wait_delivered, 0,

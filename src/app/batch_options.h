@@ -20,7 +20,7 @@ inline constexpr int kDefaultHistoryRows = 20;
 inline constexpr int kMaxHistoryRows = 1000000;
 
 struct BatchOptions {
-  std::optional<std::string> config;                     // --config FILE
+  std::optional<std::string> config;                      // --config FILE
   std::vector<std::pair<std::string, std::string>> sets;  // --set KEY=VALUE, checked, in order
   std::optional<double> watch_seconds;                    // --watch SECONDS
   double settle_seconds = kDefaultSettleSeconds;          // --settle SECONDS

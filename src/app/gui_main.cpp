@@ -88,8 +88,10 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
   if (parser.isSet(help) || parser.isSet("help-all")) {
     // Without an application object Qt cannot name the program itself.
     std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "tovrin")), stdout);
-    std::fputs("\nExit status: 1 when Tovrin.sys could not be saved. Without a display, run with\n"
-               "QT_QPA_PLATFORM=offscreen.\n", stdout);
+    std::fputs(
+        "\nExit status: 1 when Tovrin.sys could not be saved. Without a display, run with\n"
+        "QT_QPA_PLATFORM=offscreen.\n",
+        stdout);
     return 0;
   }
   if (parser.isSet(version)) {

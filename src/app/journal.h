@@ -30,7 +30,8 @@ inline std::string JournalLine(const std::string& line) {
   constexpr std::string_view kReasonIndent = "　　";
   const std::string_view stopped = texts::kStopped;
   const char* priority = kJournalInfo;
-  if (line.size() >= stopped.size() && line.compare(line.size() - stopped.size(), stopped.size(), stopped) == 0)
+  if (line.size() >= stopped.size() &&
+      line.compare(line.size() - stopped.size(), stopped.size(), stopped) == 0)
     priority = kJournalError;
   else if (line.rfind(kReasonIndent, 0) == 0)
     priority = kJournalWarning;

@@ -11,15 +11,14 @@
 
 namespace tovrin {
 
-
 inline constexpr size_t kMaxEncodedDigits = 11;  // 64 bits in 6-bit digits
 
 // Encodes one value at `p`, which must have kMaxEncodedDigits bytes of room;
 // returns the end of its digits. The whole GLF is bytes, so the digits go
 // out as they are: lead bytes of code page 932 included.
 inline char* EncodeAt(char* p, int64_t value) {
-  const uint64_t n = value >= 0 ? 2 * static_cast<uint64_t>(value)
-                                : 2 * (0 - static_cast<uint64_t>(value)) + 1;
+  const uint64_t n =
+      value >= 0 ? 2 * static_cast<uint64_t>(value) : 2 * (0 - static_cast<uint64_t>(value)) + 1;
   if (n < (uint64_t{1} << 24)) {
     // Up to four digits, the plotter's whole range: all four written as
     // non-final digits, then the last one used turned into the final one.
@@ -39,7 +38,9 @@ inline char* EncodeAt(char* p, int64_t value) {
   *p++ = static_cast<char>(rest + 191);
   return p;
 }
-inline size_t EncodeInto(char* p, int64_t value) { return static_cast<size_t>(EncodeAt(p, value) - p); }
+inline size_t EncodeInto(char* p, int64_t value) {
+  return static_cast<size_t>(EncodeAt(p, value) - p);
+}
 
 // Writes each value's digits as raw bytes: the sign folded into the lowest
 // bit, least significant digit first, non-final digits 63..126, the final
@@ -48,8 +49,8 @@ void EncodePoints(GlfWriter& out, std::initializer_list<int64_t> values);
 void EncodeValue(GlfWriter& out, int64_t value);
 // The PE frame around the values, all in one write: `before` (at most 16
 // bytes, e.g. "PE<="), the encoded values, then `after` (e.g. ";").
-inline void WritePoints(GlfWriter& out, std::string_view before, std::initializer_list<int64_t> values,
-                        std::string_view after) {
+inline void WritePoints(GlfWriter& out, std::string_view before,
+                        std::initializer_list<int64_t> values, std::string_view after) {
   char* const start = out.Room(before.size() + values.size() * kMaxEncodedDigits + after.size());
   char* p = start + before.copy(start, before.size());
   for (int64_t v : values) p = EncodeAt(p, v);

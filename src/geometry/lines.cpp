@@ -33,8 +33,7 @@ bool ShortPattern(LineType type, double length, double scale, double diag, std::
       pattern = length / 1.7 * scale / diag * 100 / 1000;
       type_text = "LT6,";
       break;
-    default:
-      return false;
+    default: return false;
   }
   NumberText number;
   FormatNumber(pattern, kPatternLength, number);
@@ -83,7 +82,8 @@ void ChoosePattern(Translation& tr, double length) {
 // One segment from `start`, the end point read from the stream.
 void DrawSegment(Translation& tr, OfiPoint start) {
   const OfiPoint end = ReadPoint(tr.reader);
-  const double length = std::sqrt((start.x - end.x) * (start.x - end.x) + (start.y - end.y) * (start.y - end.y));
+  const double length =
+      std::sqrt((start.x - end.x) * (start.x - end.x) + (start.y - end.y) * (start.y - end.y));
   ChoosePattern(tr, length);
   const PlotPoint from = ToPlotter(tr, start.x, start.y);
   const int64_t dx = ScaleFloor(tr, end.y - start.y);

@@ -57,8 +57,7 @@ DiameterCircle CircleFromDiameter(OfiPoint a, OfiPoint b) {
 bool ArcCentre(ArcPoints& p, double& cx, double& cy) {
   // Each value only grows and stops equalling the fixed ones after a few
   // nudges; the bound is a guard, never reached with real coordinates.
-  for (int i = 0; i < 64 && NudgeOnce(p); ++i) {
-  }
+  for (int i = 0; i < 64 && NudgeOnce(p); ++i) {}
   const double a1 = p.x2 - p.x1, a2 = p.x3 - p.x2;
   const double b1 = p.y2 - p.y1, b2 = p.y3 - p.y2;
   const double g1 = b2 / a2 - b1 / a1;
@@ -95,8 +94,8 @@ ArcSweepResult ArcSweep(double cx, double cy, const ArcPoints& p) {
   double dist[4];
   for (int i = 0; i < 4; ++i) {
     const double r = result.radius;
-    dist[i] = std::fabs(cy + r * std::cos(phi[i]) - p.y2) +
-              std::fabs(cx + r * std::sin(phi[i]) - p.x2);
+    dist[i] =
+        std::fabs(cy + r * std::cos(phi[i]) - p.y2) + std::fabs(cx + r * std::sin(phi[i]) - p.x2);
   }
   // First candidate no farther than all four; the first when none compares
   // (not-finite input, rejected by the caller).

@@ -44,7 +44,8 @@ Pattern ReadPattern(WordReader& reader, double units_per_length) {
   p.start = reader.ReadUnsigned();
   const uint16_t count = reader.ReadUnsigned();
   p.lengths.reserve(count);
-  for (uint16_t i = 0; i < count; ++i) p.lengths.push_back(reader.ReadDoubleWord() / units_per_length);
+  for (uint16_t i = 0; i < count; ++i)
+    p.lengths.push_back(reader.ReadDoubleWord() / units_per_length);
   p.used = reader.ReadDoubleWord() / units_per_length;
   return p;
 }
@@ -151,8 +152,10 @@ struct Ring {
 // A ring sector from angle a over d (radians, signed): outer arc out, inner
 // arc back, chord angle 3 degrees, filled and edged.
 void WriteSector(Translation& tr, const Ring& ring, double a, double d) {
-  const OfiPoint outer_start{ring.cx + ring.outer * std::sin(a), ring.cy + ring.outer * std::cos(a)};
-  const OfiPoint inner_end{ring.cx + ring.inner * std::sin(a + d), ring.cy + ring.inner * std::cos(a + d)};
+  const OfiPoint outer_start{ring.cx + ring.outer * std::sin(a),
+                             ring.cy + ring.outer * std::cos(a)};
+  const OfiPoint inner_end{ring.cx + ring.inner * std::sin(a + d),
+                           ring.cy + ring.inner * std::cos(a + d)};
   const std::string centre = CentreFields(tr, ring.cx, ring.cy);
   const PlotPoint from = ToPlotter(tr, outer_start);
   WritePoints(tr.out, "PE<=", {from.x, from.y}, ";PM0PDAA");

@@ -83,9 +83,8 @@ std::string FormatLocalTime(int64_t ms) {
 }
 
 std::string FormatHistoryTable(const std::vector<HistoryRow>& rows) {
-  std::vector<Line> lines = {
-      {"started", "ended", "file", "header", "ofi-bytes", "glf-bytes", "result", "printer",
-       "cups-job", "reason"}};
+  std::vector<Line> lines = {{"started", "ended", "file", "header", "ofi-bytes", "glf-bytes",
+                              "result", "printer", "cups-job", "reason"}};
   for (const HistoryRow& r : rows) lines.push_back(Cells(r));
   std::array<size_t, kColumns> width{};
   for (const Line& line : lines)
@@ -93,7 +92,8 @@ std::string FormatHistoryTable(const std::vector<HistoryRow>& rows) {
   std::string out;
   for (const Line& line : lines) {
     std::string text;
-    for (size_t c = 0; c + 1 < kColumns; ++c) text += Pad(line[c], width[c], RightAligned(c)) + "  ";
+    for (size_t c = 0; c + 1 < kColumns; ++c)
+      text += Pad(line[c], width[c], RightAligned(c)) + "  ";
     text += line[kColumns - 1];
     while (!text.empty() && text.back() == ' ') text.pop_back();
     out += text + "\n";

@@ -264,8 +264,8 @@ bool CreateSchema(sqlite3* db, std::string& error) {
 
 std::unique_ptr<JobHistory> JobHistory::Open(const std::string& path, std::string& error) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(
+      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   std::string why;
   if (rc != SQLITE_OK) {
     why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);

@@ -16,8 +16,8 @@ inline constexpr const char* kHistoryFileName = "Tovrin.db";
 
 // Values of HistoryRow::result.
 namespace history_result {
-inline constexpr const char* kPlotting = "plotting";      // row written at the drawing's start
-inline constexpr const char* kFinished = "finished";      // plotted (kept, or completed by the spooler)
+inline constexpr const char* kPlotting = "plotting";  // row written at the drawing's start
+inline constexpr const char* kFinished = "finished";  // plotted (kept, or completed by the spooler)
 inline constexpr const char* kDelivering = "delivering";  // with the spooler, not yet completed
 inline constexpr const char* kAborted = "aborted";
 inline constexpr const char* kRejected = "rejected";
@@ -36,8 +36,8 @@ struct DrawingIdentity {
 };
 
 struct HistoryRow {
-  int64_t id = 0;  // set by Add
-  int64_t job = 0;  // the job's number (NewJob)
+  int64_t id = 0;          // set by Add
+  int64_t job = 0;         // the job's number (NewJob)
   int64_t started_ms = 0;  // ms since the epoch
   int64_t ended_ms = 0;    // 0 while the drawing runs
   DrawingIdentity drawing;

@@ -64,9 +64,9 @@ bool IsNonEmptyRegularFile(const std::string& path) {
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiUpper(x) == AsciiUpper(y);
+         });
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -33,8 +33,7 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
     for (HistoryRow& row : history_->Delivering(folder))
       if (!CheckDelivery(s, row)) waiting.push_back(row);
     // A poller looks again at its next poll; a one-shot job waits a while.
-    if (waiting.empty() || options_.repeat || SteadySeconds() >= deadline ||
-        host_.AbortRequested())
+    if (waiting.empty() || options_.repeat || SteadySeconds() >= deadline || host_.AbortRequested())
       break;
     host_.Wait(kDeliveryPollMs);
   }
@@ -64,8 +63,7 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
       return true;
     case PrintJobStatus::State::Pending:
     case PrintJobStatus::State::Stopped:
-    case PrintJobStatus::State::Unknown:
-      break;
+    case PrintJobStatus::State::Unknown: break;
   }
   if (row.cups_state + row.reason != before) history_->Update(row);
   return false;

@@ -22,7 +22,8 @@ constexpr int kSettlePollMs = 200;
 uint64_t StateOf(const std::vector<StampedEntry>& entries) {
   uint64_t h = 14695981039346656037ull;
   auto mix = [&h](const void* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
+    for (size_t i = 0; i < size; ++i)
+      h = (h ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
   };
   for (const StampedEntry& e : entries) {
     mix(e.name.data(), e.name.size() + 1);
@@ -40,15 +41,12 @@ uint64_t StateOf(const std::vector<StampedEntry>& entries) {
 bool PlotJob::LockFolder(FolderLock& lock, const std::string& folder) {
   std::string error;
   switch (lock.TryLock(folder, error)) {
-    case FolderLock::Result::Locked:
-      busy_reported_ = false;
-      return true;
+    case FolderLock::Result::Locked: busy_reported_ = false; return true;
     case FolderLock::Result::Busy:
       if (!busy_reported_) host_.AddLog(Reason(texts::kFolderBusy + folder));
       busy_reported_ = true;
       return false;
-    case FolderLock::Result::Failed:
-      break;
+    case FolderLock::Result::Failed: break;
   }
   host_.AddLog(Reason(texts::kFolderUnreadable + folder + " (" + error + ")"));
   summary_.failed = true;

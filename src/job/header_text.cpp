@@ -21,7 +21,12 @@ std::string DecodeGroup(std::span<const uint8_t> bytes, size_t offset) {
   for (size_t i = 0; i < text.size();) {
     size_t len = 1;
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0xF0) len = 4; else if (c >= 0xE0) len = 3; else if (c >= 0xC0) len = 2;
+    if (c >= 0xF0)
+      len = 4;
+    else if (c >= 0xE0)
+      len = 3;
+    else if (c >= 0xC0)
+      len = 2;
     if (chars == kGroupChars) break;
     out.append(text, i, len);
     ++chars;

@@ -3,8 +3,8 @@
 
 #include <chrono>
 #include <optional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings/plot_settings.h"

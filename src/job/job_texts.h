@@ -26,8 +26,10 @@ inline constexpr const char* kPrinterCannotOpen = "プリンタが開けませ�
 inline constexpr const char* kPrinterRefused = "プリンタが文書を受け付けません: ";
 inline constexpr const char* kPrinterWriteFailed = "プリンタへの送信に失敗しました: ";
 inline constexpr const char* kGlfUnreadable = "GLF が読めません: ";
-inline constexpr const char* kDeliveryFailed = "プリンタのジョブが終わりませんでした。図面は残します: ";
-inline constexpr const char* kDeliveryWaiting = "プリンタのジョブが完了していません。図面は残します: ";
+inline constexpr const char* kDeliveryFailed =
+    "プリンタのジョブが終わりませんでした。図面は残します: ";
+inline constexpr const char* kDeliveryWaiting =
+    "プリンタのジョブが完了していません。図面は残します: ";
 inline constexpr const char* kNoHistory = "ジョブ履歴が開けません。履歴なしで続けます (";
 
 inline constexpr const char* kDocumentTitle = "Test";

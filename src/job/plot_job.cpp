@@ -198,7 +198,8 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d,
   std::string ignored;
   if (!complete) RemoveFile(d.temp_path, ignored);
   if (!written) {
-    LogStopped(d, result::kFailed, GlfNameFor(d.name) + texts::kCannotWrite + out.ErrorText() + ")");
+    LogStopped(d, result::kFailed,
+               GlfNameFor(d.name) + texts::kCannotWrite + out.ErrorText() + ")");
     summary_.failed = true;
     return Outcome::StopJob;
   }
@@ -207,17 +208,12 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d,
     return Outcome::Next;
   }
   switch (drawn.end) {
-    case DrawingEnd::Aborted:
-      LogStopped(d, result::kAborted, {});
-      return Outcome::StopJob;
-    case DrawingEnd::Rejected:
-      LogStopped(d, result::kRejected, drawn.reason);
-      return Outcome::Next;
+    case DrawingEnd::Aborted: LogStopped(d, result::kAborted, {}); return Outcome::StopJob;
+    case DrawingEnd::Rejected: LogStopped(d, result::kRejected, drawn.reason); return Outcome::Next;
     case DrawingEnd::Incomplete:
       LogStopped(d, result::kIncomplete, texts::kIncomplete);
       return Outcome::Next;
-    case DrawingEnd::Finished:
-      break;
+    case DrawingEnd::Finished: break;
   }
   d.row.glf_bytes = out.BytesWritten();
   if (!SyncPath(d.temp_path, error) || !RenameFile(d.temp_path, d.glf_path, error)) {

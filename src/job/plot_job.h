@@ -20,8 +20,8 @@ namespace tovrin {
 struct JobContext;
 
 struct JobSummary {
-  int finished = 0;  // drawings that ended "出図終了"
-  int stopped = 0;   // drawings aborted, rejected or failed
+  int finished = 0;     // drawings that ended "出図終了"
+  int stopped = 0;      // drawings aborted, rejected or failed
   bool failed = false;  // the job itself could not run or was cut short
   bool Clean() const { return stopped == 0 && !failed; }
 };
@@ -76,8 +76,7 @@ class PlotJob {
   Outcome PlotDrawing(JobContext& job, Candidate& c);
   Intake ReadSettled(Candidate& c, Drawing& d, std::vector<uint8_t>& ofi);
   bool IsFresh(const FileStamp& stamp) const;
-  Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error,
-                    bool refused = false);
+  Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error, bool refused = false);
   void StartRow(Drawing& d, const Candidate& c);
   Outcome TranslateToGlf(JobContext& job, Drawing& d, const std::vector<uint8_t>& ofi);
   Outcome FinishDrawing(const JobContext& job, Drawing& d);
@@ -100,7 +99,7 @@ class PlotJob {
   JobSummary summary_;
   GlfObserver glf_observer_;
   int64_t job_number_ = 0;
-  double settle_deadline_ = 0;      // one-shot: when waiting for fresh drawings ends
+  double settle_deadline_ = 0;       // one-shot: when waiting for fresh drawings ends
   std::set<std::string> glf_names_;  // GLFs this job has written
   // What a poller reports once, not at every poll.
   std::optional<uint64_t> idle_reported_;  // the folder's drawings when "no drawings" was logged

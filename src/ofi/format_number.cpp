@@ -83,8 +83,10 @@ bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
   const uint64_t rounded = static_cast<uint64_t>(whole) + (part > 0.5 ? 1 : 0);
 
   char digits[24];
-  const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, rounded).ptr - digits);
-  const int integer_count = rounded != 0 && count > places ? count - places : 0;  // no leading zeros
+  const int count =
+      static_cast<int>(std::to_chars(digits, digits + sizeof digits, rounded).ptr - digits);
+  const int integer_count =
+      rounded != 0 && count > places ? count - places : 0;  // no leading zeros
   int fraction_used = places;
   while (fraction_used > shape.min_fraction_digits) {
     // Digit i of the fraction is digits[count - places + i], or a zero the

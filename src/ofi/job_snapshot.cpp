@@ -11,8 +11,8 @@ void SetReduction(JobSnapshot& snap, const std::string& text) {
     const char* name;
     double width, height;
   };
-  static const Paper papers[] = {{"A4", 297, 210}, {"A3", 420, 297}, {"A2", 594, 420},
-                                 {"A1", 840, 594}, {"A0", 1188, 840}};
+  static const Paper papers[] = {
+      {"A4", 297, 210}, {"A3", 420, 297}, {"A2", 594, 420}, {"A1", 840, 594}, {"A0", 1188, 840}};
   for (const Paper& p : papers) {
     if (text == p.name) {
       snap.reduction_ratio = 1;

@@ -52,11 +52,12 @@ class SheetSetup {
     if (!CheckInputs() || !Classify()) return false;
     Position();
     WriteSetup();
-    s_.PatternLength =
-        (s_.DrawingScale * s_.DashUnit / std::sqrt(static_cast<double>(s_.SheetWidth) * s_.SheetWidth +
-                                                   static_cast<double>(s_.SheetHeight) * s_.SheetHeight)) *
-        100 / 1000;
-    if (!std::isfinite(s_.OriginX) || !std::isfinite(s_.OriginY) || !std::isfinite(s_.PatternLength))
+    s_.PatternLength = (s_.DrawingScale * s_.DashUnit /
+                        std::sqrt(static_cast<double>(s_.SheetWidth) * s_.SheetWidth +
+                                  static_cast<double>(s_.SheetHeight) * s_.SheetHeight)) *
+                       100 / 1000;
+    if (!std::isfinite(s_.OriginX) || !std::isfinite(s_.OriginY) ||
+        !std::isfinite(s_.PatternLength))
       return Fail(texts::kNotANumber);
     return true;
   }
@@ -79,8 +80,8 @@ class SheetSetup {
   // Tries the paper classes, restarting once on a smaller target when the
   // drawing is too large for the plotter. A second restart would never end.
   bool Classify() {
-    const bool a0_plotter =
-        cfg_.settings.Plot == setting_values::kA0Roll || cfg_.settings.Plot == setting_values::kA0Cut;
+    const bool a0_plotter = cfg_.settings.Plot == setting_values::kA0Roll ||
+                            cfg_.settings.Plot == setting_values::kA0Cut;
     for (int restarts = 0;; ++restarts) {
       if (restarts > 1) return Fail(texts::kNoPaperFits);
       for (const PaperTry& t : kTries) {

@@ -17,8 +17,7 @@ void JobContext::BeginDrawing() {
   sheet.TargetHeight = cfg.target_height;
 }
 
-Translation::Translation(JobContext& job_context, GlfWriter& writer,
-                         std::span<const uint8_t> ofi)
+Translation::Translation(JobContext& job_context, GlfWriter& writer, std::span<const uint8_t> ofi)
     : job(job_context), out(writer), reader(ofi) {
   drawing.stroke.stroke_pen = job.cfg.pen_medium;
 }

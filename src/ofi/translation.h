@@ -17,7 +17,7 @@ namespace tovrin {
 struct JobContext {
   JobSnapshot cfg;
   SheetContext sheet;
-  int last_line_class = 0;  // "none" compares equal to code 0
+  int last_line_class = 0;   // "none" compares equal to code 0
   CarriedText carried_text;  // text size and pitch, carried to the next drawing
 
   explicit JobContext(JobSnapshot snapshot);

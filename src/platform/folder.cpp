@@ -84,7 +84,8 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
   size_t done = 0;
   while (ok) {
     const bool full = done == bytes.size();
-    ssize_t n = full ? ::read(fd, probe, sizeof probe) : ::read(fd, bytes.data() + done, bytes.size() - done);
+    ssize_t n = full ? ::read(fd, probe, sizeof probe)
+                     : ::read(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error = std::strerror(errno);

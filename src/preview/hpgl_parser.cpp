@@ -38,7 +38,7 @@ void Interpreter::Stream(const PictureSink& sink, size_t piece_items, size_t pie
 }
 
 void Interpreter::EmitPiece(const PictureSink& sink) {
-  CloseRun();  // the next stroke starts an item of the next piece
+  CloseRun();                                 // the next stroke starts an item of the next piece
   if (paper_known_) pic_.paper = PaperBox();  // the sheet as it stands so far
   sink(pic_, pos_);
   emitted_items_ += pic_.items.size();

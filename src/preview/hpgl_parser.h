@@ -12,18 +12,20 @@
 namespace tovrin::preview {
 
 struct ParseLimits {
-  size_t max_points = 10'000'000;   // stroke, arc and polygon points in all
+  size_t max_points = 10'000'000;  // stroke, arc and polygon points in all
   size_t max_labels = 1'000'000;
-  size_t max_label_chars = 4096;    // per LB
-  size_t max_items = 4'000'000;     // strokes, areas and labels in all
+  size_t max_label_chars = 4096;  // per LB
+  size_t max_items = 4'000'000;   // strokes, areas and labels in all
 };
 
 // For a picture shown on screen, whose display list stays in memory for
 // zooming: even the biggest kept drawing (64 MB of GLF) stays within a couple
 // of hundred megabytes and a second or two; past it the picture is marked
 // simplified.
-inline constexpr ParseLimits kViewLimits{
-    .max_points = 4'000'000, .max_labels = 400'000, .max_label_chars = 4096, .max_items = 2'000'000};
+inline constexpr ParseLimits kViewLimits{.max_points = 4'000'000,
+                                         .max_labels = 400'000,
+                                         .max_label_chars = 4096,
+                                         .max_items = 2'000'000};
 
 PlotPicture ParseGlf(std::string_view bytes, const ParseLimits& limits = {});
 

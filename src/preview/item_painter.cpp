@@ -18,9 +18,9 @@ namespace tovrin::preview {
 namespace {
 
 constexpr double kUnitsPerMm = 40.0;
-constexpr double kReferencePx = 100.0;        // fonts are measured at this size
-constexpr double kMinPatternPx = 4.0;         // finer dash patterns look solid
-constexpr size_t kDashBudget = 4'000'000;     // dash pieces per paint
+constexpr double kReferencePx = 100.0;     // fonts are measured at this size
+constexpr double kMinPatternPx = 4.0;      // finer dash patterns look solid
+constexpr size_t kDashBudget = 4'000'000;  // dash pieces per paint
 
 // HP-GL/2 fixed line types, in percent of the pattern length: on, off, on...
 const std::vector<double>& LineTypeElements(int type) {
@@ -38,16 +38,16 @@ const std::vector<double>& LineTypeElements(int type) {
   return kTypes[type >= 0 && type <= 8 ? type : 0];
 }
 
-QColor Colour(uint32_t rgb) { return QColor::fromRgb(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF); }
-
-
+QColor Colour(uint32_t rgb) {
+  return QColor::fromRgb(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF);
+}
 
 // A font and where its character body lies, measured once per paint.
 struct Face {
   QFont font;
-  double advance = 1;      // reference advance that spans the body width
-  double body = 1;         // reference height that spans the body height
-  double baseline = 0;     // reference distance from the body bottom up to the baseline
+  double advance = 1;   // reference advance that spans the body width
+  double body = 1;      // reference height that spans the body height
+  double baseline = 0;  // reference distance from the body bottom up to the baseline
 };
 
 Face MakeFace(const QString& family, bool fixed, QChar sample, bool em_body) {
@@ -76,8 +76,11 @@ class Painter {
   // `total_points`: the line points of the whole drawing, which may come in
   // pieces (one Run each).
   Painter(QPainter& painter, const QTransform& view, const RenderOptions& options,
-              LineRaster* raster, size_t total_points)
-      : p_(painter), view_(view), opt_(options), raster_(raster),
+          LineRaster* raster, size_t total_points)
+      : p_(painter),
+        view_(view),
+        opt_(options),
+        raster_(raster),
         scale_(std::sqrt(std::abs(view.determinant()))),
         smooth_lines_(options.antialias && total_points <= options.max_antialiased_points),
         clip_(DeviceRect(painter)) {
@@ -91,9 +94,7 @@ class Painter {
     pic_ = &picture;
     for (const Item& item : pic_->items) {
       switch (item.kind) {
-        case Item::Kind::Polyline:
-          Polyline(item);
-          break;
+        case Item::Kind::Polyline: Polyline(item); break;
         case Item::Kind::Polygon:
           Flush();
           Polygon(item);
@@ -110,7 +111,8 @@ class Painter {
  private:
   // The view is affine; QTransform::map would test its type for every point.
   QPointF Map(const Point& pt) const {
-    return {view_.m11() * pt.x + view_.m21() * pt.y + view_.dx(), view_.m12() * pt.x + view_.m22() * pt.y + view_.dy()};
+    return {view_.m11() * pt.x + view_.m21() * pt.y + view_.dx(),
+            view_.m12() * pt.x + view_.m22() * pt.y + view_.dy()};
   }
 
   QPen PenFor(const Style& s) const {
@@ -153,8 +155,10 @@ class Painter {
   // True when the box of a and b, grown by `reach`, misses the device.
   bool Culled(QPointF a, QPointF b, double reach) const {
     if (clip_.isEmpty()) return false;
-    return std::max(a.x(), b.x()) < clip_.left() - reach || std::min(a.x(), b.x()) > clip_.right() + reach ||
-           std::max(a.y(), b.y()) < clip_.top() - reach || std::min(a.y(), b.y()) > clip_.bottom() + reach;
+    return std::max(a.x(), b.x()) < clip_.left() - reach ||
+           std::min(a.x(), b.x()) > clip_.right() + reach ||
+           std::max(a.y(), b.y()) < clip_.top() - reach ||
+           std::min(a.y(), b.y()) > clip_.bottom() + reach;
   }
 
   void AddLine(QPointF a, QPointF b) {
@@ -172,7 +176,8 @@ class Painter {
     }
     const Style& style = pic_->styles[item.style];
     const double pattern_px = style.pattern_length * scale_;
-    const bool dashed = style.line_type != 0 && pattern_px >= kMinPatternPx && dashes_ < kDashBudget;
+    const bool dashed =
+        style.line_type != 0 && pattern_px >= kMinPatternPx && dashes_ < kDashBudget;
     if (!dashed) {
       QPointF a = Map(pic_->points[item.first]);
       for (uint32_t i = 1; i < item.count; ++i) {
@@ -243,7 +248,8 @@ class Painter {
 
   void LabelItem(const Label& l) {
     const QPointF at = Map(l.origin);
-    const double reach = (std::abs(l.width) + std::abs(l.height)) * (1 + std::abs(l.slant)) * scale_ + 2;
+    const double reach =
+        (std::abs(l.width) + std::abs(l.height)) * (1 + std::abs(l.slant)) * scale_ + 2;
     if (std::isfinite(reach) && Culled(at, at, reach)) return;
     const QColor colour = Colour(pic_->styles[l.style].rgb);
     const double dx = std::cos(l.direction), dy = std::sin(l.direction);
@@ -264,9 +270,11 @@ class Painter {
     }
     const Face& face = faces_[static_cast<int>(l.face)];
     const double sx = l.width / face.advance, sy = l.height / face.body;
-    const double bx = l.origin.x + face.baseline * sy * nx, by = l.origin.y + face.baseline * sy * ny;
+    const double bx = l.origin.x + face.baseline * sy * nx,
+                 by = l.origin.y + face.baseline * sy * ny;
     // Font coordinates (y down, baseline at 0) to plotter units.
-    const QTransform local(sx * dx, sx * dy, -sy * (l.slant * dx + nx), -sy * (l.slant * dy + ny), bx, by);
+    const QTransform local(sx * dx, sx * dy, -sy * (l.slant * dx + nx), -sy * (l.slant * dy + ny),
+                           bx, by);
     p_.save();
     p_.setTransform(local * view_, false);
     p_.setFont(face.font);

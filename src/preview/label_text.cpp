@@ -38,8 +38,8 @@ std::string SingleByteChar(uint8_t code, int symbol_set) {
   }
   if (code >= 0xA1 && code <= 0xDF && symbol_set == kSymbolSetJisRoman)
     return Utf8(KanaCodePoint(code));
-  if (symbol_set == kSymbolSetJisRoman && code == 0x5C) return Utf8(0xA5);   // yen
-  if (symbol_set == kSymbolSetJisRoman && code == 0x7E) return Utf8(0x203E); // overline
+  if (symbol_set == kSymbolSetJisRoman && code == 0x5C) return Utf8(0xA5);    // yen
+  if (symbol_set == kSymbolSetJisRoman && code == 0x7E) return Utf8(0x203E);  // overline
   if (code > 0x20 && code < 0x7F) return std::string(1, static_cast<char>(code));
   if (code >= 0xA0) return Utf8(code);  // Latin-1 for the Western sets
   return {};

@@ -8,7 +8,8 @@ namespace tovrin::preview {
 
 // Liang-Barsky against the pixel centres' box, half a pixel of slack.
 bool LineRaster::Clip(double& x0, double& y0, double& x1, double& y1) const {
-  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return false;
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+    return false;
   const double lo_x = -0.5, hi_x = w_ - 0.5, lo_y = -0.5, hi_y = h_ - 0.5;
   double t0 = 0, t1 = 1;
   const double dx = x1 - x0, dy = y1 - y0;
@@ -24,7 +25,9 @@ bool LineRaster::Clip(double& x0, double& y0, double& x1, double& y1) const {
     }
     return true;
   };
-  if (!edge(-dx, x0 - lo_x) || !edge(dx, hi_x - x0) || !edge(-dy, y0 - lo_y) || !edge(dy, hi_y - y0)) return false;
+  if (!edge(-dx, x0 - lo_x) || !edge(dx, hi_x - x0) || !edge(-dy, y0 - lo_y) ||
+      !edge(dy, hi_y - y0))
+    return false;
   const double ax = x0 + t0 * dx, ay = y0 + t0 * dy;
   x1 = x0 + t1 * dx;
   y1 = y0 + t1 * dy;
@@ -94,7 +97,8 @@ void LineRaster::Plain(double x0, double y0, double x1, double y1, QRgb colour) 
   const int last = std::min(walk.b, major_size - 1);
   for (int i = std::max(walk.a, 0); i <= last; ++i) {
     const int j = Floor(walk.MinorAt(i) + 0.5);
-    if (static_cast<unsigned>(j) < minor_size) px_[static_cast<size_t>(i) * major_step + static_cast<size_t>(j) * minor_step] = opaque;
+    if (static_cast<unsigned>(j) < minor_size)
+      px_[static_cast<size_t>(i) * major_step + static_cast<size_t>(j) * minor_step] = opaque;
   }
 }
 
@@ -106,7 +110,8 @@ void LineRaster::Smooth(double x0, double y0, double x1, double y1, QRgb colour)
     const double y = walk.MinorAt(i);
     const int j = Floor(y);
     const double f = y - j;
-    const int lo = static_cast<int>(weight * (1 - f) + 0.5), hi = static_cast<int>(weight * f + 0.5);
+    const int lo = static_cast<int>(weight * (1 - f) + 0.5),
+              hi = static_cast<int>(weight * f + 0.5);
     if (walk.steep) {
       Blend(j, i, colour, lo);
       Blend(j + 1, i, colour, hi);

@@ -24,10 +24,10 @@ struct Box {
 
 // How a stroke or fill looks: the pen's colour and width, the line type.
 struct Style {
-  uint32_t rgb = 0;            // 0xRRGGBB
+  uint32_t rgb = 0;  // 0xRRGGBB
   double width_mm = 0.3;
-  int line_type = 0;           // 0 solid, else the HP-GL/2 fixed type 1..8
-  double pattern_length = 0;   // plotter units
+  int line_type = 0;          // 0 solid, else the HP-GL/2 fixed type 1..8
+  double pattern_length = 0;  // plotter units
   bool operator==(const Style&) const = default;
 };
 
@@ -36,11 +36,11 @@ struct Style {
 // across it (both may be negative: mirrored), sheared by `slant`.
 struct Label {
   Point origin;
-  std::string text;            // UTF-8, one character
-  double width = 0;            // plotter units
-  double height = 0;           // plotter units
-  double direction = 0;        // radians, counter-clockwise from plotter +x
-  double slant = 0;            // tangent of the slant angle
+  std::string text;      // UTF-8, one character
+  double width = 0;      // plotter units
+  double height = 0;     // plotter units
+  double direction = 0;  // radians, counter-clockwise from plotter +x
+  double slant = 0;      // tangent of the slant angle
   enum class Face : uint8_t { Fixed, HalfKana, Kanji } face = Face::Fixed;
   uint32_t style = 0;
 };
@@ -52,9 +52,9 @@ struct Loop {
 
 struct Item {
   enum class Kind : uint8_t { Polyline, Polygon, Label } kind = Kind::Polyline;
-  bool even_odd = true;        // polygons: the fill rule
+  bool even_odd = true;  // polygons: the fill rule
   uint32_t style = 0;
-  uint32_t first = 0;          // Polyline: points; Polygon: loops; Label: labels
+  uint32_t first = 0;  // Polyline: points; Polygon: loops; Label: labels
   uint32_t count = 0;
 };
 
@@ -65,12 +65,12 @@ struct PlotPicture {
   std::vector<Style> styles;
   std::vector<Item> items;
 
-  Box paper;                   // P1..P2 as the last IP left them
-  Box media;                   // from PS, when the GLF gave one
-  int rotation = 0;            // the last RO, degrees
-  int copies = 1;              // 1 + RP
-  int extra_pages = 0;         // pages after the first; not drawn
-  bool truncated = false;      // the drawing budget ran out
+  Box paper;               // P1..P2 as the last IP left them
+  Box media;               // from PS, when the GLF gave one
+  int rotation = 0;        // the last RO, degrees
+  int copies = 1;          // 1 + RP
+  int extra_pages = 0;     // pages after the first; not drawn
+  bool truncated = false;  // the drawing budget ran out
   size_t unknown_instructions = 0;
 
   // Everything that puts ink on the sheet, in plotter units.

@@ -18,8 +18,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <vector>
 
@@ -34,7 +34,8 @@ QTransform BaseTransform(const PlotPicture& picture, Frame frame) {
 }
 
 QPolygonF BoxPolygon(const Box& b) {
-  return QPolygonF({QPointF(b.x0, b.y0), QPointF(b.x1, b.y0), QPointF(b.x1, b.y1), QPointF(b.x0, b.y1)});
+  return QPolygonF(
+      {QPointF(b.x0, b.y0), QPointF(b.x1, b.y0), QPointF(b.x1, b.y1), QPointF(b.x0, b.y1)});
 }
 
 void PaintPaper(QPainter& p, const PlotPicture& picture, const QTransform& view) {
@@ -70,7 +71,8 @@ void EnsureGuiApplication() {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt wants a private runtime folder; batch runs often have none.
   if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-    const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(::getuid());
+    const QByteArray dir =
+        QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(::getuid());
     if (::mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir);
   }
   static int argc = 1;
@@ -92,11 +94,13 @@ QTransform FittedTransform(const QTransform& base, const Box& box, const QRectF&
   const QRectF r = base.map(BoxPolygon(box)).boundingRect();
   const double room_w = std::max(1.0, target.width() - 2 * options.margin_px);
   const double room_h = std::max(1.0, target.height() - 2 * options.margin_px);
-  double s = std::min(r.width() > 0 ? room_w / r.width() : 1e9, r.height() > 0 ? room_h / r.height() : 1e9);
+  double s = std::min(r.width() > 0 ? room_w / r.width() : 1e9,
+                      r.height() > 0 ? room_h / r.height() : 1e9);
   if (!std::isfinite(s) || s >= 1e9) s = 1;
   const QPointF c = r.center();
   return base * QTransform::fromScale(s, s) *
-         QTransform::fromTranslate(target.center().x() - s * c.x(), target.center().y() - s * c.y());
+         QTransform::fromTranslate(target.center().x() - s * c.x(),
+                                   target.center().y() - s * c.y());
 }
 
 namespace {
@@ -126,8 +130,9 @@ QImage RenderImage(const PlotPicture& picture, QSize size, const RenderOptions& 
   LineRaster raster(reinterpret_cast<uint32_t*>(image.bits()), image.width(), image.height(),
                     static_cast<int>(image.bytesPerLine() / 4));
   QPainter painter(&image);
-  PaintItems(painter, picture, ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(image.size())), options),
-             options, &raster);
+  PaintItems(painter, picture,
+             ViewTransform(picture, QRectF(QPointF(0, 0), QSizeF(image.size())), options), options,
+             &raster);
   painter.end();
   return image;
 }
@@ -138,7 +143,8 @@ QByteArray RenderSvg(const PlotPicture& picture, int width_px, const RenderOptio
   int height_px = width_px;
   if (Box box = FitBox(picture); box.valid) {
     const QRectF r = BaseTransform(picture, options.frame).map(BoxPolygon(box)).boundingRect();
-    if (r.width() > 0) height_px = static_cast<int>(std::clamp(width_px * r.height() / r.width(), 16.0, 20000.0));
+    if (r.width() > 0)
+      height_px = static_cast<int>(std::clamp(width_px * r.height() / r.width(), 16.0, 20000.0));
   }
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -152,8 +158,8 @@ QByteArray RenderSvg(const PlotPicture& picture, int width_px, const RenderOptio
   painter.fillRect(QRectF(0, 0, width_px, height_px), options.background);
   RenderOptions svg_options = options;
   svg_options.min_text_px = 0;  // SVG is zoomed: every label stays text
-  Paint(painter, picture,
-        ViewTransform(picture, QRectF(0, 0, width_px, height_px), svg_options), svg_options);
+  Paint(painter, picture, ViewTransform(picture, QRectF(0, 0, width_px, height_px), svg_options),
+        svg_options);
   painter.end();
   return bytes;
 }

@@ -31,11 +31,11 @@ enum class Frame {
 
 struct RenderOptions {
   Frame frame = Frame::Upright;
-  bool draw_paper = true;          // the sheet from IP (and PS) as a white page
+  bool draw_paper = true;  // the sheet from IP (and PS) as a white page
   QColor background = QColor(0xC8, 0xC8, 0xC8);
   double margin_px = 8;
-  double min_pen_px = 1.0;         // thinner pens are drawn one pixel wide
-  double min_text_px = 2.5;        // smaller labels become shaded boxes
+  double min_pen_px = 1.0;   // thinner pens are drawn one pixel wide
+  double min_text_px = 2.5;  // smaller labels become shaded boxes
   bool antialias = true;
   // Pictures with more line points than this draw their lines without
   // antialiasing: on a dense sheet it costs more than it shows.

@@ -140,5 +140,4 @@ bool KeepBackup(const std::string& target, const std::string& backup, std::strin
   return false;
 }
 
-
 }  // namespace tovrin

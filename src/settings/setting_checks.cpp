@@ -13,13 +13,12 @@ namespace {
 // Half-width forms of the full-width katakana U+30A1 … U+30F4; nullptr
 // where there is none.
 constexpr const char* kHalfKatakana[] = {
-    "ｧ", "ｱ", "ｨ", "ｲ", "ｩ", "ｳ", "ｪ", "ｴ", "ｫ", "ｵ", "ｶ", "ｶﾞ",
-    "ｷ", "ｷﾞ", "ｸ", "ｸﾞ", "ｹ", "ｹﾞ", "ｺ", "ｺﾞ", "ｻ", "ｻﾞ", "ｼ", "ｼﾞ",
-    "ｽ", "ｽﾞ", "ｾ", "ｾﾞ", "ｿ", "ｿﾞ", "ﾀ", "ﾀﾞ", "ﾁ", "ﾁﾞ", "ｯ", "ﾂ",
-    "ﾂﾞ", "ﾃ", "ﾃﾞ", "ﾄ", "ﾄﾞ", "ﾅ", "ﾆ", "ﾇ", "ﾈ", "ﾉ", "ﾊ", "ﾊﾞ",
-    "ﾊﾟ", "ﾋ", "ﾋﾞ", "ﾋﾟ", "ﾌ", "ﾌﾞ", "ﾌﾟ", "ﾍ", "ﾍﾞ", "ﾍﾟ", "ﾎ", "ﾎﾞ",
-    "ﾎﾟ", "ﾏ", "ﾐ", "ﾑ", "ﾒ", "ﾓ", "ｬ", "ﾔ", "ｭ", "ﾕ", "ｮ", "ﾖ",
-    "ﾗ", "ﾘ", "ﾙ", "ﾚ", "ﾛ", nullptr, "ﾜ", nullptr, nullptr, "ｦ", "ﾝ", "ｳﾞ",
+    "ｧ",  "ｱ",  "ｨ", "ｲ",  "ｩ",  "ｳ",  "ｪ",  "ｴ",     "ｫ",  "ｵ",     "ｶ",     "ｶﾞ", "ｷ",  "ｷﾞ",
+    "ｸ",  "ｸﾞ", "ｹ", "ｹﾞ", "ｺ",  "ｺﾞ", "ｻ",  "ｻﾞ",    "ｼ",  "ｼﾞ",    "ｽ",     "ｽﾞ", "ｾ",  "ｾﾞ",
+    "ｿ",  "ｿﾞ", "ﾀ", "ﾀﾞ", "ﾁ",  "ﾁﾞ", "ｯ",  "ﾂ",     "ﾂﾞ", "ﾃ",     "ﾃﾞ",    "ﾄ",  "ﾄﾞ", "ﾅ",
+    "ﾆ",  "ﾇ",  "ﾈ", "ﾉ",  "ﾊ",  "ﾊﾞ", "ﾊﾟ", "ﾋ",     "ﾋﾞ", "ﾋﾟ",    "ﾌ",     "ﾌﾞ", "ﾌﾟ", "ﾍ",
+    "ﾍﾞ", "ﾍﾟ", "ﾎ", "ﾎﾞ", "ﾎﾟ", "ﾏ",  "ﾐ",  "ﾑ",     "ﾒ",  "ﾓ",     "ｬ",     "ﾔ",  "ｭ",  "ﾕ",
+    "ｮ",  "ﾖ",  "ﾗ", "ﾘ",  "ﾙ",  "ﾚ",  "ﾛ",  nullptr, "ﾜ",  nullptr, nullptr, "ｦ",  "ﾝ",  "ｳﾞ",
 };
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -87,8 +86,8 @@ bool IsBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000; }
 struct NumberRule {
   const char* key;
   double min, max;
-  bool whole;           // integers only
-  double also = NAN;    // one more allowed value outside the range
+  bool whole;         // integers only
+  double also = NAN;  // one more allowed value outside the range
 };
 
 // Pens and stroke levels are held as text but are numbers to the plotter.
@@ -120,9 +119,8 @@ std::string RangeText(const NumberRule& rule) {
 CheckedSetting CheckNumber(const NumberRule& rule, std::string_view text) {
   std::string narrow = NarrowSettingText(text);
   std::optional<double> value = ParsePlainDecimal(narrow, true);
-  bool ok = value && (*value == rule.also ||
-                      (*value >= rule.min && *value <= rule.max &&
-                       (!rule.whole || *value == std::floor(*value))));
+  bool ok = value && (*value == rule.also || (*value >= rule.min && *value <= rule.max &&
+                                              (!rule.whole || *value == std::floor(*value))));
   if (!ok)
     return {std::nullopt, std::string(rule.key) + "=\"" + std::string(text) + "\": " + rule.key +
                               " takes " + RangeText(rule)};
@@ -138,8 +136,9 @@ CheckedSetting CheckReduction(std::string_view text) {
     if (narrow == paper) return {narrow, {}};
   std::optional<double> value = ParsePlainDecimal(narrow);
   if (value && *value > 0 && *value <= kMaxReduction) return {narrow, {}};
-  return {std::nullopt, "OfiS=\"" + std::string(text) +
-                            "\": OfiS takes a percentage above 0 up to 10000, or A4, A3, A2, A1, A0"};
+  return {std::nullopt,
+          "OfiS=\"" + std::string(text) +
+              "\": OfiS takes a percentage above 0 up to 10000, or A4, A3, A2, A1, A0"};
 }
 
 }  // namespace

@@ -9,8 +9,8 @@ std::span<const char* const> AllowedValues(std::string_view key) {
   if (key == "MojiK" || key == "MojiE") return kCharacterSets;
   if (key == "Plot") return kPlotters;
   if (key == "OfiB4" || key == "OfiB3" || key == "OfiB2" || key == "OfiB1") return kOrientations;
-  if (key == "OfiA4V" || key == "OfiA4H" || key == "OfiA3" || key == "OfiA2V" ||
-      key == "OfiA2H" || key == "OfiA1" || key == "OfiA0")
+  if (key == "OfiA4V" || key == "OfiA4H" || key == "OfiA3" || key == "OfiA2V" || key == "OfiA2H" ||
+      key == "OfiA1" || key == "OfiA0")
     return kRotations;
   return {};
 }

@@ -123,8 +123,11 @@ bool IsUtf8(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
     unsigned char c = static_cast<unsigned char>(bytes[i]);
-    size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >> 4) == 0xE ? 3
-             : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    size_t n = c < 0x80                   ? 1
+               : (c >= 0xC2 && c <= 0xDF) ? 2
+               : (c >> 4) == 0xE          ? 3
+               : (c >= 0xF0 && c <= 0xF4) ? 4
+                                          : 0;
     if (n == 0 || i + n > bytes.size()) return false;
     for (size_t k = 1; k < n; ++k)
       if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
@@ -171,8 +174,8 @@ SettingsFileRead ReadFileBytes(const std::string& path, std::string& bytes) {
   SettingsFileRead read;
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    read.status = errno == ENOENT ? SettingsFileRead::Status::Missing
-                                  : SettingsFileRead::Status::Unreadable;
+    read.status =
+        errno == ENOENT ? SettingsFileRead::Status::Missing : SettingsFileRead::Status::Unreadable;
     read.error = std::strerror(errno);
     return read;
   }

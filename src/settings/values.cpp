@@ -53,9 +53,7 @@ double LeadingNumber(std::string_view text) {
   return std::strtod(number.c_str(), nullptr);
 }
 
-bool StartsWithNumber(std::string_view text) {
-  return NumberLength(text, SkipBlanks(text)) > 0;
-}
+bool StartsWithNumber(std::string_view text) { return NumberLength(text, SkipBlanks(text)) > 0; }
 
 std::string GeneralNumber(double value, int max_digits) {
   if (std::isnan(value)) return "NaN";
@@ -84,7 +82,8 @@ std::string GeneralNumber(double value, int max_digits) {
     std::string out = sign + mantissa.substr(0, 1);
     if (mantissa.size() > 1) out += "." + mantissa.substr(1);
     char exp_text[16];
-    std::snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    std::snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+',
+                  std::abs(exponent));
     return out + exp_text;
   }
   std::string out;

@@ -1,7 +1,7 @@
 #include "ofi/translation.h"
+#include "settings/setting_values.h"
 #include "text/code_tables.h"
 #include "text/glyphs.h"
-#include "settings/setting_values.h"
 
 namespace tovrin {
 namespace {
@@ -67,8 +67,9 @@ void WriteSingleCode(Translation& tr, uint8_t c, KanaRoute kana) {
 }
 
 void WriteRow3(Translation& tr, uint8_t cell) {
-  bool half = !IsFullWidth(tr.cfg().settings.MojiE) &&
-              ((cell >= 16 && cell <= 25) || (cell >= 33 && cell <= 58) || (cell >= 65 && cell <= 90));
+  bool half =
+      !IsFullWidth(tr.cfg().settings.MojiE) &&
+      ((cell >= 16 && cell <= 25) || (cell >= 33 && cell <= 58) || (cell >= 65 && cell <= 90));
   if (half) {
     SingleBytePath(tr, static_cast<uint8_t>(cell + 32));
   } else {
@@ -109,9 +110,9 @@ void WriteJisCharacter(Translation& tr, uint8_t row, uint8_t cell) {
       // Unlike the byte record, a value other than the two leaves katakana
       // to the alphanumeric rule.
       const std::string& kana = tr.cfg().settings.MojiK;
-      KanaRoute route = IsFullWidth(kana)          ? KanaRoute::Wide
+      KanaRoute route = IsFullWidth(kana)                    ? KanaRoute::Wide
                         : kana == setting_values::kHalfWidth ? KanaRoute::Half
-                                                    : KanaRoute::AsOther;
+                                                             : KanaRoute::AsOther;
       WriteSingleCode(tr, cell, route);
       break;
     }

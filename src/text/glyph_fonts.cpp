@@ -59,8 +59,7 @@ void SelectKanjiFont(Translation& tr) {
   const CarriedText& size = tr.job.carried_text;
   const double w = SizeCm(tr.sheet(), size.width) * static_cast<double>(tr.cfg().kanji_width);
   const double h = SizeCm(tr.sheet(), size.height) * static_cast<double>(tr.cfg().kanji_height);
-  tr.out.Write("SADV0SI", FormatNumber(w, kSizePattern), ",", FormatNumber(h, kSizePattern),
-               "LM1");
+  tr.out.Write("SADV0SI", FormatNumber(w, kSizePattern), ",", FormatNumber(h, kSizePattern), "LM1");
 }
 
 void SwitchByteClass(Translation& tr, ByteClass target) {

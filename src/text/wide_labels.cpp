@@ -21,7 +21,8 @@ void WriteJisBytes(GlfWriter& out, JisCode code) {
 
 // JIS code of a special form of the symbol row; 0 for an ordinary cell.
 JisCode SymbolRowCode(uint8_t cell) {
-  if (cell >= 11 && cell <= 20) return static_cast<JisCode>(0x2D00 | (cell + 42));  // Roman numerals
+  if (cell >= 11 && cell <= 20)
+    return static_cast<JisCode>(0x2D00 | (cell + 42));  // Roman numerals
   switch (cell) {
     case 23: return 0x2147;
     case 24: return 0x2D60;

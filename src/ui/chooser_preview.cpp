@@ -6,11 +6,11 @@
 
 #include "ofi/glf_writer.h"
 #include "ofi/job_snapshot.h"
-#include "translate/reader_cycle.h"
 #include "ofi/translation.h"
 #include "platform/folder.h"
 #include "preview/hpgl_parser.h"
 #include "preview/preview_texts.h"
+#include "translate/reader_cycle.h"
 #include "ui/preview_window.h"
 
 namespace tovrin {
@@ -57,9 +57,7 @@ PreviewTranslation TranslateForPreview(const std::string& ofi_path, const PlotSe
       result.partial = true;
       result.problem = "時間がかかるため途中までです";
       break;
-    case DrawingEnd::Rejected:
-      result.problem = "出図できません: " + drawn.reason;
-      break;
+    case DrawingEnd::Rejected: result.problem = "出図できません: " + drawn.reason; break;
   }
   return result;
 }
@@ -80,9 +78,9 @@ void ChooserPreview::ShowDrawing(const std::string& ofi_path) {
     return;
   }
   preview::PlotPicture picture = preview::ParseGlf(made.glf, kPlotViewLimits);
-  const QString note = made.partial            ? Q(made.problem)
-                       : picture.truncated      ? QString::fromUtf8(preview::texts::kSimplified)
-                                                : QString();
+  const QString note = made.partial        ? Q(made.problem)
+                       : picture.truncated ? QString::fromUtf8(preview::texts::kSimplified)
+                                           : QString();
   view_->SetPicture(std::move(picture));
   view_->SetNote(note);
 }

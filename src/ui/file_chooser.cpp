@@ -34,7 +34,9 @@ constexpr int kClientWidth = kPreviewLeft + kPreviewWidth + 120;
 static_assert(kClientWidth > kOriginalWidth);
 constexpr int kPreviewDelayMs = 120;
 
-QString ToQString(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+QString ToQString(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
 std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // True when `path` is `folder` or lies below it.
@@ -153,7 +155,8 @@ void FileChooser::BuildControls() {
   connect(drives_, &QComboBox::currentIndexChanged, this, [this](int i) { OnDriveChanged(i); });
   // The tree fills in the background: keep the shown folder in view as it grows.
   connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
-    if (tree_->currentIndex().isValid()) tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    if (tree_->currentIndex().isValid())
+      tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
   });
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
@@ -242,7 +245,8 @@ void FileChooser::ShowPreview() {
     if (!preview_->Shown().empty()) preview_->ShowNothing();
     return;
   }
-  const std::string name = ChosenFileName(folder_, shown->data(kFileNameRole).toByteArray().toStdString());
+  const std::string name =
+      ChosenFileName(folder_, shown->data(kFileNameRole).toByteArray().toStdString());
   const std::string path = JoinPath(folder_, name);
   if (path != preview_->Shown()) preview_->ShowDrawing(path);
 }
@@ -252,7 +256,8 @@ void FileChooser::Accept() {
   for (int row = 0; row < list_->count(); ++row) {
     QListWidgetItem* item = list_->item(row);
     if (item->isSelected())
-      chosen_.push_back(ChosenFileName(folder_, item->data(kFileNameRole).toByteArray().toStdString()));
+      chosen_.push_back(
+          ChosenFileName(folder_, item->data(kFileNameRole).toByteArray().toStdString()));
   }
   accept();
 }
@@ -267,7 +272,8 @@ void FileChooser::done(int result) {
 
 std::vector<std::string> ChooseDrawingFiles(QWidget* parent, std::string& ofi_folder,
                                             const std::string& start_folder,
-                                            ChooserPosition& position, const PlotSettings* settings) {
+                                            ChooserPosition& position,
+                                            const PlotSettings* settings) {
   FileChooser chooser(parent, ofi_folder, start_folder, position, settings);
   chooser.exec();
   ofi_folder = chooser.Folder();

@@ -25,8 +25,8 @@ inline constexpr const char* kPreviewHint = "（ダブルクリックで出図�
 inline constexpr const char* kNotKept = "この図面の出図イメージは残っていません";
 }  // namespace texts
 
-const char* const kHeadings[] = {"開始", "終了", "ファイル", "図面", "OFI", "GLF",
-                                 "結果", "プリンタ", "ジョブ", "状態", "理由"};
+const char* const kHeadings[] = {"開始", "終了",     "ファイル", "図面", "OFI", "GLF",
+                                 "結果", "プリンタ", "ジョブ",   "状態", "理由"};
 constexpr int kColumns = static_cast<int>(std::size(kHeadings));
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -52,9 +52,9 @@ std::vector<QString> Cells(const HistoryRow& r) {
 
 std::string ResultText(const std::string& result) {
   static const std::map<std::string, std::string> kTexts = {
-      {history_result::kPlotting, "出図中"},     {history_result::kDelivering, "送信中"},
-      {history_result::kFinished, "出図終了"},   {history_result::kAborted, "出図中止"},
-      {history_result::kRejected, "出図不可"},   {history_result::kIncomplete, "図面不完全"},
+      {history_result::kPlotting, "出図中"},   {history_result::kDelivering, "送信中"},
+      {history_result::kFinished, "出図終了"}, {history_result::kAborted, "出図中止"},
+      {history_result::kRejected, "出図不可"}, {history_result::kIncomplete, "図面不完全"},
       {history_result::kFailed, "出力失敗"}};
   auto it = kTexts.find(result);
   return it != kTexts.end() ? it->second : result;
@@ -62,16 +62,16 @@ std::string ResultText(const std::string& result) {
 
 std::string CupsStateText(const std::string& state) {
   static const std::map<std::string, std::string> kTexts = {
-      {"pending", "待機中"},   {"pending-held", "保留"}, {"processing", "処理中"},
-      {"processing-stopped", "停止"}, {"canceled", "取消"}, {"aborted", "中断"},
+      {"pending", "待機中"},          {"pending-held", "保留"}, {"processing", "処理中"},
+      {"processing-stopped", "停止"}, {"canceled", "取消"},     {"aborted", "中断"},
       {"completed", "完了"}};
   auto it = kTexts.find(state);
   return it != kTexts.end() ? it->second : state;
 }
 
-HistoryWindow::HistoryWindow(std::string database_path, OpenPreview open_preview,
-                             QWidget* parent)
-    : QWidget(parent, Qt::Window), path_(std::move(database_path)),
+HistoryWindow::HistoryWindow(std::string database_path, OpenPreview open_preview, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      path_(std::move(database_path)),
       open_preview_(std::move(open_preview)) {
   setObjectName("HistoryWindow");
   setWindowTitle(Q(texts::kTitle));

@@ -34,11 +34,19 @@ std::string NextThickness(const std::string& text) {
   return PlusOne(text);
 }
 
-std::string NextFileSelection(const std::string& text) { return Toggle(text, v::kManual, v::kAutomatic); }
-std::string NextFinishedFiles(const std::string& text) { return Toggle(text, v::kKeep, v::kDelete); }
+std::string NextFileSelection(const std::string& text) {
+  return Toggle(text, v::kManual, v::kAutomatic);
+}
+std::string NextFinishedFiles(const std::string& text) {
+  return Toggle(text, v::kKeep, v::kDelete);
+}
 std::string NextOutput(const std::string& text) { return Toggle(text, v::kToPlotter, v::kToFile); }
-std::string NextCharacterSet(const std::string& text) { return Toggle(text, v::kHalfWidth, v::kFullWidth); }
-std::string NextCutSheet(const std::string& text) { return Toggle(text, v::kLandscape, v::kPortrait); }
+std::string NextCharacterSet(const std::string& text) {
+  return Toggle(text, v::kHalfWidth, v::kFullWidth);
+}
+std::string NextCutSheet(const std::string& text) {
+  return Toggle(text, v::kLandscape, v::kPortrait);
+}
 
 std::string NextReduction(const std::string& text, const std::string& plotter) {
   if (text == "A4") return "A3";
@@ -49,7 +57,9 @@ std::string NextReduction(const std::string& text, const std::string& plotter) {
   return "A4";
 }
 
-bool IsRollPaper(const std::string& plotter) { return plotter == v::kA0Roll || plotter == v::kA1Roll; }
+bool IsRollPaper(const std::string& plotter) {
+  return plotter == v::kA0Roll || plotter == v::kA1Roll;
+}
 
 const PlotterPreset& NextPlotterPreset(const std::string& plotter) {
   static const PlotterPreset kToA0Roll{v::kA0Roll,
@@ -67,11 +77,12 @@ const PlotterPreset& NextPlotterPreset(const std::string& plotter) {
                                        v::kRotation0, v::kRotation0, v::kRotation90},
                                       {v::kLandscape, v::kLandscape, v::kLandscape, v::kLandscape},
                                       {std::nullopt, std::nullopt, std::nullopt, true}};
-  static const PlotterPreset kToA1Roll{v::kA1Roll,
-                                       {v::kRotation90, v::kRotation0, v::kRotation90, v::kRotation90,
-                                        v::kRotation0, v::kRotation90, v::kRotation0},
-                                       {v::kPortrait, v::kPortrait, v::kPortrait, v::kPortrait},
-                                       {false, false, false, false}};
+  static const PlotterPreset kToA1Roll{
+      v::kA1Roll,
+      {v::kRotation90, v::kRotation0, v::kRotation90, v::kRotation90, v::kRotation0, v::kRotation90,
+       v::kRotation0},
+      {v::kPortrait, v::kPortrait, v::kPortrait, v::kPortrait},
+      {false, false, false, false}};
   if (plotter == v::kA1Roll) return kToA0Roll;
   if (plotter == v::kA0Roll) return kToA1Cut;
   if (plotter == v::kA1Cut) return kToA0Cut;

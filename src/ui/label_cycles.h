@@ -15,9 +15,9 @@ std::string NextPen(const std::string& text);
 std::string NextThickness(const std::string& text);
 std::string NextFileSelection(const std::string& text);  // 手動 → 自動 → 手動
 std::string NextFinishedFiles(const std::string& text);  // 保存 → 消去 → 保存
-std::string NextOutput(const std::string& text);         // ﾌﾟﾛｯﾀ → ﾌｧｲﾙ → ﾌﾟﾛｯﾀ
-std::string NextCharacterSet(const std::string& text);   // 半角 → 全角 → 半角
-std::string NextCutSheet(const std::string& text);       // 横 → 縦 → 横
+std::string NextOutput(const std::string& text);  // ﾌﾟﾛｯﾀ → ﾌｧｲﾙ → ﾌﾟﾛｯﾀ
+std::string NextCharacterSet(const std::string& text);  // 半角 → 全角 → 半角
+std::string NextCutSheet(const std::string& text);      // 横 → 縦 → 横
 // A4 → A3 → A2 → A1 → (A0 with an A0 plotter, else 100); A0 → 100; a
 // percentage → A4.
 std::string NextReduction(const std::string& text, const std::string& plotter);

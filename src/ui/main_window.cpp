@@ -49,7 +49,8 @@ Form1::Form1(MainWindowOptions options, QWidget* parent)
                                    ChooserPosition& position) {
       PlotSettings s = PlotSettings::Defaults(start);
       std::string error;
-      return ChooseDrawingFiles(parent, folder, start, position, CaptureAll(s, error) ? &s : nullptr);
+      return ChooseDrawingFiles(parent, folder, start, position,
+                                CaptureAll(s, error) ? &s : nullptr);
     };
   }
   if (!options_.choose_printer) options_.choose_printer = ChoosePrinter;
@@ -179,8 +180,8 @@ void Form1::BuildRotationRows() {
   for (int k = 0; k < 4; ++k) {
     std::string label = "Label" + std::to_string(40 + k);
     std::string field = "Text" + std::to_string(35 + k);
-    AddLabel(label.c_str(), cut_captions[k], {Column(k), 2880, kColumnWidth, kLabelHeight},
-             nullptr, kCentred);
+    AddLabel(label.c_str(), cut_captions[k], {Column(k), 2880, kColumnWidth, kLabelHeight}, nullptr,
+             kCentred);
     AddField(field.c_str(), {Column(k), 3120, kColumnWidth, kFieldHeight}, false, false);
   }
   AddLabel("Label39", "ｶｯﾄ紙向", {120, 3120, 720, kFieldHeight},
@@ -253,7 +254,8 @@ void Form1::BuildTextRows() {
   for (auto& [field, lowest] : key_filters_) {
     (void)lowest;
     field->installEventFilter(this);
-    static_cast<QWidget*>(field)->setAttribute(Qt::WA_InputMethodEnabled, false);  // typed characters only
+    static_cast<QWidget*>(field)->setAttribute(Qt::WA_InputMethodEnabled,
+                                               false);  // typed characters only
   }
 }
 

@@ -34,8 +34,8 @@ class ClickLabel;
 class Spooler;
 
 struct MainWindowOptions {
-  std::string start_folder;  // current folder at start: Tovrin.sys, work file, default OFI folder
-  std::string command_line;  // the argument text as a whole
+  std::string start_folder;    // current folder at start: Tovrin.sys, work file, default OFI folder
+  std::string command_line;    // the argument text as a whole
   Spooler* spooler = nullptr;  // null: no printing, the printer chooser lists nothing
   // A job lets the window handle its events at most this often; 0: at every
   // call (tests that act in the middle of a drawing).

@@ -80,7 +80,8 @@ void Form1::ConnectLabelCycles() {
 void Form1::OnPlotterCycle() {
   const PlotterPreset& preset = NextPlotterPreset(FieldText("Text32"));
   SetFieldText("Text32", preset.plotter);
-  const char* rotation_fields[] = {"Text2", "Text3", "Text4", "Text5", "Text20", "Text21", "Text22"};
+  const char* rotation_fields[] = {"Text2",  "Text3",  "Text4", "Text5",
+                                   "Text20", "Text21", "Text22"};
   for (int k = 0; k < 7; ++k) SetFieldText(rotation_fields[k], preset.rotations[k]);
   for (int k = 0; k < 4; ++k) {
     if (preset.enable[k]) SetCutSheetEnabled(k, *preset.enable[k]);

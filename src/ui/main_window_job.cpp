@@ -43,10 +43,10 @@ void Form1::RunJob() {
     JobOptions job_options;
     job_options.settle_seconds = options_.settle_seconds;
     job_options.repeat = mode_.kind == AutoMode::Kind::Repeat;
-    plot_job_ = std::make_unique<PlotJob>(*this, options_.spooler, options_.start_folder, job_options);
-    plot_job_->SetGlfObserver([this](const std::string& name, const std::string& glf_path) {
-      KeepPlot(name, glf_path);
-    });
+    plot_job_ =
+        std::make_unique<PlotJob>(*this, options_.spooler, options_.start_folder, job_options);
+    plot_job_->SetGlfObserver(
+        [this](const std::string& name, const std::string& glf_path) { KeepPlot(name, glf_path); });
   }
   last_summary_ = plot_job_->Run();
   job_running_ = false;
@@ -66,7 +66,8 @@ void Form1::KeepPlot(const std::string& name, const std::string& glf_path) {
   std::string error;
   if (!ReadWholeFile(glf_path, bytes, error)) return;  // the job reports its own failures
   const uint64_t key = kept_plots_.Keep(name, std::string(bytes.begin(), bytes.end()));
-  if (key != 0) log_->item(log_->count() - 1)->setData(kPlotKeyRole, QVariant::fromValue<qulonglong>(key));
+  if (key != 0)
+    log_->item(log_->count() - 1)->setData(kPlotKeyRole, QVariant::fromValue<qulonglong>(key));
 }
 
 QWidget* Form1::OpenPreview(int row) {
@@ -189,8 +190,10 @@ void Form1::closeEvent(QCloseEvent* event) {
     close_timer_->stop();
     SaveSettings();
     // Previews go with the window; left open they would keep the program running.
-    for (PreviewWindow* preview : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly)) preview->close();
-    for (HistoryWindow* history : findChildren<HistoryWindow*>(Qt::FindDirectChildrenOnly)) history->close();
+    for (PreviewWindow* preview : findChildren<PreviewWindow*>(Qt::FindDirectChildrenOnly))
+      preview->close();
+    for (HistoryWindow* history : findChildren<HistoryWindow*>(Qt::FindDirectChildrenOnly))
+      history->close();
   }
   event->accept();
 }

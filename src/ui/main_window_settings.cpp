@@ -21,16 +21,16 @@ namespace {
 
 // Settings held in fields, in the order they are copied in at start-up.
 constexpr std::pair<const char*, const char*> kFieldSettings[] = {
-    {"OfiFile", "Text1"},  {"OfiMajX", "Text34"}, {"OfiMajY", "Text33"}, {"OfiA4V", "Text2"},
-    {"OfiA4H", "Text3"},   {"OfiA3", "Text4"},    {"OfiA2V", "Text5"},   {"OfiA2H", "Text20"},
-    {"OfiA1", "Text21"},   {"OfiA0", "Text22"},   {"Plot", "Text32"},    {"OfiB4", "Text35"},
-    {"OfiB3", "Text36"},   {"OfiB2", "Text37"},   {"OfiB1", "Text38"},   {"LineL", "Text6"},
-    {"LineM", "Text7"},    {"LineS", "Text8"},    {"LineT", "Text9"},    {"LineP", "Text10"},
-    {"LineD", "Text31"},   {"LineZ", "Text26"},   {"LineE", "Text27"},   {"LineK", "Text28"},
-    {"LineH", "Text29"},   {"OfiS", "Text23"},    {"MojiK", "Text14"},   {"MojiE", "Text15"},
-    {"MojiW", "Text16"},   {"MojiH", "Text17"},   {"MojiX", "Text18"},   {"MojiY", "Text19"},
-    {"OfiMh", "Text24"},   {"OfiMw", "Text25"},   {"OfiFMen", "Text11"}, {"OfiFEnd", "Text12"},
-    {"OfiOut", "Text13"},  {"Hprn", "Text30"},
+    {"OfiFile", "Text1"}, {"OfiMajX", "Text34"}, {"OfiMajY", "Text33"}, {"OfiA4V", "Text2"},
+    {"OfiA4H", "Text3"},  {"OfiA3", "Text4"},    {"OfiA2V", "Text5"},   {"OfiA2H", "Text20"},
+    {"OfiA1", "Text21"},  {"OfiA0", "Text22"},   {"Plot", "Text32"},    {"OfiB4", "Text35"},
+    {"OfiB3", "Text36"},  {"OfiB2", "Text37"},   {"OfiB1", "Text38"},   {"LineL", "Text6"},
+    {"LineM", "Text7"},   {"LineS", "Text8"},    {"LineT", "Text9"},    {"LineP", "Text10"},
+    {"LineD", "Text31"},  {"LineZ", "Text26"},   {"LineE", "Text27"},   {"LineK", "Text28"},
+    {"LineH", "Text29"},  {"OfiS", "Text23"},    {"MojiK", "Text14"},   {"MojiE", "Text15"},
+    {"MojiW", "Text16"},  {"MojiH", "Text17"},   {"MojiX", "Text18"},   {"MojiY", "Text19"},
+    {"OfiMh", "Text24"},  {"OfiMw", "Text25"},   {"OfiFMen", "Text11"}, {"OfiFEnd", "Text12"},
+    {"OfiOut", "Text13"}, {"Hprn", "Text30"},
 };
 
 constexpr const char* kPaletteKeys[] = {"OfiC1", "OfiC2", "OfiC3", "OfiC4", "OfiC5", "OfiC6",
@@ -118,7 +118,8 @@ void Form1::SetPaletteColour(int number, uint32_t bgr) {
 }
 
 void Form1::ShowSettings(const PlotSettings& s) {
-  for (const auto& [key, field] : kFieldSettings) SetFieldText(field, SettingText(s, *FindSetting(key)));
+  for (const auto& [key, field] : kFieldSettings)
+    SetFieldText(field, SettingText(s, *FindSetting(key)));
   PlaceWindow(s.OfiTop, s.OfiLeft);
   for (int n = 1; n <= 11; ++n) SetPaletteColour(n, ColourValue(s.PaletteColour(n)));
   file_chooser_pos_ = {s.FilTop, s.FilLeft};
@@ -190,7 +191,8 @@ void Form1::ApplyCommandLine() {
 void Form1::SaveSettings() {
   PlotSettings s = PlotSettings::Defaults(options_.start_folder);
   std::string error;
-  if (!CaptureAll(s, error) || !SaveSettingsFile(SettingsPath(), s, error, {.keep_backup = keep_settings_backup_})) {
+  if (!CaptureAll(s, error) ||
+      !SaveSettingsFile(SettingsPath(), s, error, {.keep_backup = keep_settings_backup_})) {
     std::cerr << "tovrin: " << SettingsPath() << " was not written: " << error << std::endl;
     exit_status_ = 1;
   }

@@ -84,7 +84,8 @@ void PlotView::PanBy(QPointF by) {
   if (!has_picture_ || by.isNull()) return;
   // The sheet never leaves the view entirely: keep its centre within reach.
   const double limit = 2.0 * std::max(width(), height()) * zoom_;
-  pan_ = QPointF(std::clamp(pan_.x() + by.x(), -limit, limit), std::clamp(pan_.y() + by.y(), -limit, limit));
+  pan_ = QPointF(std::clamp(pan_.x() + by.x(), -limit, limit),
+                 std::clamp(pan_.y() + by.y(), -limit, limit));
   ViewMoved();
 }
 
@@ -140,7 +141,8 @@ void PlotView::paintEvent(QPaintEvent*) {
 
 void PlotView::PaintNote(QPainter& painter) {
   if (note_.isEmpty()) return;
-  QRect box = painter.fontMetrics().boundingRect(rect().adjusted(4, 4, -4, -4), Qt::AlignLeft | Qt::AlignTop, note_);
+  QRect box = painter.fontMetrics().boundingRect(rect().adjusted(4, 4, -4, -4),
+                                                 Qt::AlignLeft | Qt::AlignTop, note_);
   box.adjust(-3, -1, 3, 1);
   painter.fillRect(box, QColor(255, 255, 220));
   painter.setPen(Qt::black);

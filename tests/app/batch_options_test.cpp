@@ -30,10 +30,9 @@ TEST(BatchOptions, DefaultsWithoutArguments) {
 }
 
 TEST(BatchOptions, EveryOptionLandsInTheStruct) {
-  BatchCommandLine c =
-      Parse({"--config", "/etc/tovrin.sys", "--set", "OfiOut=プロッタ", "--set", "OfiFEnd=消去",
-             "--set", "Hprn=", "--watch", "2.5", "--settle", "0", "--preview", "pics",
-             "--wait-delivered=30"});
+  BatchCommandLine c = Parse({"--config", "/etc/tovrin.sys", "--set", "OfiOut=プロッタ", "--set",
+                              "OfiFEnd=消去", "--set", "Hprn=", "--watch", "2.5", "--settle", "0",
+                              "--preview", "pics", "--wait-delivered=30"});
   ASSERT_EQ(c.action, Action::Run) << c.text;
   EXPECT_EQ(c.options.config, "/etc/tovrin.sys");
   using Set = std::pair<std::string, std::string>;

@@ -9,8 +9,8 @@
 
 #include "app/version.h"
 #include "ofi_builder.h"
-#include "run_command.h"
 #include "platform/cp932.h"
+#include "run_command.h"
 #include "temp_folder.h"
 
 namespace tovrin {
@@ -25,8 +25,8 @@ using BatchRun = test::CommandRun;
 // goes into the output unless `stderr_to` names a file for it.
 BatchRun RunBatch(const TempFolder& folder, const std::string& args,
                   const std::string& stderr_to = "&1") {
-  return test::RunCommand("cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args +
-                          " 2>" + stderr_to);
+  return test::RunCommand("cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args + " 2>" +
+                          stderr_to);
 }
 
 // Drawings written just before the run count as settled.
@@ -39,7 +39,9 @@ TEST(Batch, PlotsTheFolderAndPrintsTheFinalLines) {
   BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFMen=手動");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, "PART-1          ,    　出図終了\nPART-2          ,    　出図終了\n");
-  EXPECT_EQ(dir.ReadFile("P1.GLF"), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_EQ(dir.ReadFile("P1.GLF"),
+            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
+            "E");
   EXPECT_TRUE(dir.Exists("P2.ofi"));  // kept by default
   EXPECT_FALSE(dir.Exists("Tovrin.sys"));
   EXPECT_FALSE(dir.Exists("Tovrin.wok"));
@@ -97,7 +99,8 @@ TEST(Batch, AValueOutsideItsListIsAUsageErrorAndTheDrawingStays) {
 TEST(Batch, Utf8SettingsFileKeepsTheDrawing) {
   TempFolder dir;
   OfiBuilder().End().Save(dir / "A.OFI");
-  dir.WriteFile("Tovrin.sys", "OfiOut=ﾌｧｲﾙ  * GLFﾌｧｲﾙの出力先\r\nOfiFEnd=保存  * 終了ﾌｧｲﾙの処理\r\n");
+  dir.WriteFile("Tovrin.sys",
+                "OfiOut=ﾌｧｲﾙ  * GLFﾌｧｲﾙの出力先\r\nOfiFEnd=保存  * 終了ﾌｧｲﾙの処理\r\n");
   BatchRun r = RunBatch(dir, "", dir / "err.txt");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(dir.Exists("A.OFI"));
@@ -118,7 +121,8 @@ TEST(Batch, FullWidthPlotterValueIsThePlotter) {
 
 TEST(Batch, SettingsFileProblemsAreWarnings) {
   TempFolder dir;
-  const std::string file = *ToCp932("OfiOut=ﾌｧｲﾙ\r\nOfiFEnd=消去  *\r\n");  // line 1 stops the reading
+  const std::string file =
+      *ToCp932("OfiOut=ﾌｧｲﾙ\r\nOfiFEnd=消去  *\r\n");  // line 1 stops the reading
   dir.WriteFile("Tovrin.sys", file);
   OfiBuilder().End().Save(dir / "A.OFI");
   BatchRun r = RunBatch(dir, kKeepGlf, dir / "err.txt");
@@ -162,8 +166,9 @@ TEST(Batch, WatchRepeatsUntilTerminated) {
   TempFolder dir;
   OfiBuilder().End().Save(dir / "A.OFI");
   // Two jobs 0.5 s apart, then SIGTERM ends the wait.
-  BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFEnd=消去 --watch 0.5 & pid=$!; sleep 0.8; "
-                        "kill -TERM $pid; wait $pid");
+  BatchRun r = RunBatch(dir, kKeepGlf +
+                                 "--set OfiFEnd=消去 --watch 0.5 & pid=$!; sleep 0.8; "
+                                 "kill -TERM $pid; wait $pid");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.rfind("                ,    　出図終了\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("図面が無いか、サイズが0です\n"), std::string::npos);

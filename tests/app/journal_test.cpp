@@ -24,7 +24,8 @@ using test::TempFolder;
 
 TEST(Journal, LinePriorities) {
   EXPECT_EQ(JournalLine("PART-1          ,    　出図中止"), "<3>PART-1          ,    　出図中止");
-  EXPECT_EQ(JournalLine("　　A.OFI が読めません (No such file)"), "<4>　　A.OFI が読めません (No such file)");
+  EXPECT_EQ(JournalLine("　　A.OFI が読めません (No such file)"),
+            "<4>　　A.OFI が読めません (No such file)");
   EXPECT_EQ(JournalLine("PART-1          ,    　出図終了"), "<6>PART-1          ,    　出図終了");
   EXPECT_EQ(JournalLine("図面が無いか、サイズが0です"), "<6>図面が無いか、サイズが0です");
   EXPECT_EQ(JournalLine(""), "<6>");
@@ -66,7 +67,8 @@ TEST(Journal, PrefixBufferMarksEveryLine) {
   std::ostringstream sink;
   LinePrefixBuffer buffer(sink.rdbuf(), "<4>");
   std::ostream out(&buffer);
-  out << "first" << " part\nsecond\n\nthird";
+  out << "first"
+      << " part\nsecond\n\nthird";
   out << " end\n" << std::flush;
   EXPECT_EQ(sink.str(), "<4>first part\n<4>second\n<4>\n<4>third end\n");
 }
@@ -93,7 +95,8 @@ BatchOutput RunJournalBatch(const TempFolder& dir, const std::string& args, bool
 // Written an hour ago, so no job waits for them to settle.
 void SaveSettled(const OfiBuilder& drawing, const std::string& path) {
   drawing.Save(path);
-  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  std::filesystem::last_write_time(
+      path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
 }
 
 void WriteTwoDrawings(const TempFolder& dir) {
@@ -138,7 +141,8 @@ TEST(Journal, StderrWarningsAndRedirectedOutput) {
 
   // JOURNAL_STREAM inherited, but stdout is somewhere else: no prefixes.
   SaveSettled(OfiBuilder().Header("GOOD").End(), dir / "A.OFI");
-  std::string cmd = "cd '" + dir.path() + "' && JOURNAL_STREAM=1:1 '" TOVRIN_BATCH_PATH
+  std::string cmd = "cd '" + dir.path() +
+                    "' && JOURNAL_STREAM=1:1 '" TOVRIN_BATCH_PATH
                     "' --set 'OfiOut=ﾌｧｲﾙ' >plain.txt 2>&1";
   EXPECT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(dir.ReadFile("plain.txt").rfind("GOOD", 0), 0u) << dir.ReadFile("plain.txt");

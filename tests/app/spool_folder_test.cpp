@@ -27,8 +27,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::Batch;
 using test::OfiBuilder;
-using test::WaitFor;
 using test::TempFolder;
+using test::WaitFor;
 namespace fs = std::filesystem;
 
 const std::string kFinished = "　出図終了";
@@ -53,7 +53,8 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, size
                 size_t to = std::string::npos, bool append = false) {
   std::ofstream f(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
   to = std::min(to, bytes.size());
-  f.write(reinterpret_cast<const char*>(bytes.data() + from), static_cast<std::streamsize>(to - from));
+  f.write(reinterpret_cast<const char*>(bytes.data() + from),
+          static_cast<std::streamsize>(to - from));
 }
 
 // The GLF a one-shot run makes of these bytes in a folder of its own.
@@ -65,8 +66,8 @@ std::string GlfOf(const std::vector<uint8_t>& bytes) {
   return dir.ReadFile("X.GLF");
 }
 
-const std::vector<std::string> kPoll = {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去",
-                                        "--watch", "0.5", "--settle", "1.5"};
+const std::vector<std::string> kPoll = {"--set",   "OfiOut=ﾌｧｲﾙ", "--set",    "OfiFEnd=消去",
+                                        "--watch", "0.5",         "--settle", "1.5"};
 
 TEST(SpoolFolder, AWriterThatPausesIsPlottedOnceAndWhole) {
   TempFolder dir;
@@ -130,8 +131,10 @@ void TwoPollersOverFiftyDrawings(const std::string& finished_files) {
   fs::create_directory(dir / "spool");
   for (int i = 0; i < 50; ++i)
     WriteBytes(staging / ("D" + std::to_string(100 + i) + ".OFI"), Drawing("D", 200));
-  const std::vector<std::string> args = {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=" + finished_files,
-                                         "--set", "OfiFile=" + (dir / "spool"), "--watch", "0.5",
+  const std::vector<std::string> args = {"--set",    "OfiOut=ﾌｧｲﾙ",
+                                         "--set",    "OfiFEnd=" + finished_files,
+                                         "--set",    "OfiFile=" + (dir / "spool"),
+                                         "--watch",  "0.5",
                                          "--settle", "1"};
   Batch first(dir, args), second(dir, args);
   std::this_thread::sleep_for(700ms);
@@ -146,8 +149,8 @@ void TwoPollersOverFiftyDrawings(const std::string& finished_files) {
   std::this_thread::sleep_for(2s);  // more polls of both
   EXPECT_EQ(first.Stop(), 0);
   EXPECT_EQ(second.Stop(), 0);
-  EXPECT_EQ(first.Count(kFinished) + second.Count(kFinished), 50)
-      << first.Output() << "--\n" << second.Output();
+  EXPECT_EQ(first.Count(kFinished) + second.Count(kFinished), 50) << first.Output() << "--\n"
+                                                                  << second.Output();
   EXPECT_EQ(first.Count(kStopped) + second.Count(kStopped), 0);
   EXPECT_EQ(glfs(), 50);
 }
@@ -207,9 +210,7 @@ TEST(SpoolFolder, KillDuringABigDrawingLeavesNoGlfAndTheNextRunPlotsIt) {
 TEST(SpoolFolder, AHugeSparseDrawingDoesNotStopTheGoodOne) {
   TempFolder dir;
   WriteBytes(dir / "A.OFI", Drawing("GOOD"));
-  {
-    std::ofstream(dir / "HUGE.OFI") << "x";
-  }
+  { std::ofstream(dir / "HUGE.OFI") << "x"; }
   fs::resize_file(dir / "HUGE.OFI", uint64_t{100} << 30);
   Batch once(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去", "--settle", "0"});
   EXPECT_EQ(once.Wait(), 1) << once.Output();

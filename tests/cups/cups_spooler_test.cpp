@@ -14,12 +14,12 @@
 #include <set>
 
 #include "fake_plotter.h"
-#include "private_cups.h"
 #include "fakes.h"
 #include "job/delivery.h"
 #include "job/plot_job.h"
 #include "ofi_builder.h"
 #include "platform/cp932.h"
+#include "private_cups.h"
 #include "temp_folder.h"
 
 namespace tovrin {

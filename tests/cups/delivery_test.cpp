@@ -77,7 +77,9 @@ TEST_F(DeliveryTest, APlotterThatAcceptsGetsThePlotThenTheOfiGoes) {
   EXPECT_TRUE(Run(host, 60).Clean()) << testing::PrintToString(host.log);
   EXPECT_FALSE(ofi.Exists("A.OFI"));
   ASSERT_TRUE(plotter.WaitForJobs(1, 10s));
-  EXPECT_EQ(plotter.Jobs().at(0), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_EQ(plotter.Jobs().at(0),
+            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
+            "E");
   HistoryRow row = LastRow();
   EXPECT_EQ(row.result, "finished");
   EXPECT_EQ(row.cups_state, "completed");
@@ -123,9 +125,15 @@ TEST_F(DeliveryTest, TwoPollersDeliverEachDrawingOnce) {
   ASSERT_TRUE(plotter.ok());
   TempFolder staging;
   for (int i = 0; i < 12; ++i)
-    OfiBuilder().Header("D" + std::to_string(i)).End().Save(staging / ("D" + std::to_string(10 + i) + ".OFI"));
-  const std::vector<std::string> args = {"--set", "OfiFile=" + ofi.path(), "--set", "Hprn=" + cups.queue,
-                                         "--set", "OfiFEnd=消去", "--watch", "0.5", "--settle", "1"};
+    OfiBuilder()
+        .Header("D" + std::to_string(i))
+        .End()
+        .Save(staging / ("D" + std::to_string(10 + i) + ".OFI"));
+  const std::vector<std::string> args = {"--set",    "OfiFile=" + ofi.path(),
+                                         "--set",    "Hprn=" + cups.queue,
+                                         "--set",    "OfiFEnd=消去",
+                                         "--watch",  "0.5",
+                                         "--settle", "1"};
   Batch first(start, args), second(start, args);
   for (const auto& e : std::filesystem::directory_iterator(staging.path()))
     std::filesystem::rename(e.path(), ofi / e.path().filename().string());

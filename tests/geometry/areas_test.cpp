@@ -25,7 +25,8 @@ struct AreaTest : ::testing::Test {
 
 TEST_F(AreaTest, TriangleOfStraightPieces) {
   // A (100,100), B (100,200), C (200,100); the kind word has no effect.
-  std::string body = Body(OfiBuilder().Area(100, 100, {kLine, 100, 200, kLine, 200, 100, kLine, 100, 100}, 7));
+  std::string body =
+      Body(OfiBuilder().Area(100, 100, {kLine, 100, 200, kLine, 200, 100, kLine, 100, 100}, 7));
   EXPECT_EQ(body,
             "PE<=G\xC2G\xC2;PM0"
             "PE=O\xC5G\xC2;PE=G\xC2O\xC5;PE=G\xC2G\xC2;"
@@ -36,13 +37,17 @@ TEST_F(AreaTest, TriangleOfStraightPieces) {
 const std::string kHalfTurn = ";PDAA2000,2000,180.0";
 
 TEST_F(AreaTest, ArcFirstThenStraightBack) {
-  std::string body = Body(OfiBuilder().Area(2000, 3000, {kArc, 3000, 2000, 2000, 1000, kLine, 2000, 3000}));
-  EXPECT_EQ(body, "PE<=" + At(3000, 2000) + ";PM0" + kHalfTurn + "PE=" + At(3000, 2000) + ";PM2FPEP");
+  std::string body =
+      Body(OfiBuilder().Area(2000, 3000, {kArc, 3000, 2000, 2000, 1000, kLine, 2000, 3000}));
+  EXPECT_EQ(body,
+            "PE<=" + At(3000, 2000) + ";PM0" + kHalfTurn + "PE=" + At(3000, 2000) + ";PM2FPEP");
 }
 
 TEST_F(AreaTest, ArcAfterStraightFollowsTwoSemicolons) {
-  std::string body = Body(OfiBuilder().Area(2000, 1000, {kLine, 2000, 3000, kArc, 3000, 2000, 2000, 1000}));
-  EXPECT_EQ(body, "PE<=" + At(1000, 2000) + ";PM0PE=" + At(3000, 2000) + ";" + kHalfTurn + "PM2FPEP");
+  std::string body =
+      Body(OfiBuilder().Area(2000, 1000, {kLine, 2000, 3000, kArc, 3000, 2000, 2000, 1000}));
+  EXPECT_EQ(body,
+            "PE<=" + At(1000, 2000) + ";PM0PE=" + At(3000, 2000) + ";" + kHalfTurn + "PM2FPEP");
 }
 
 TEST_F(AreaTest, CentreOnTheOriginLeavesItsFieldEmpty) {
@@ -53,7 +58,8 @@ TEST_F(AreaTest, CentreOnTheOriginLeavesItsFieldEmpty) {
 
 TEST_F(AreaTest, SecondLoopStartsWithoutOpeningThePolygonAgain) {
   std::string body = Body(OfiBuilder().Area(
-      100, 100, {kLine, 100, 200, kLine, 100, 100, kLoop, 150, 150, kLine, 150, 160, kLine, 150, 150}));
+      100, 100,
+      {kLine, 100, 200, kLine, 100, 100, kLoop, 150, 150, kLine, 150, 160, kLine, 150, 150}));
   EXPECT_EQ(body, "PE<=" + At(100, 100) + ";PM0PE=" + At(200, 100) + ";PE=" + At(100, 100) +
                       ";PM1PE<=" + At(150, 150) + ";PE=" + At(160, 150) + ";PE=" + At(150, 150) +
                       ";PM2FPEP");
@@ -81,8 +87,8 @@ TEST_F(AreaTest, ElementRunningPastTheCountIsReadWhole) {
   OfiBuilder b;
   b.Word(OfiBuilder::kEscDollar).Word(0xFF50).Count(4).Words({0, 100, 100, kLine, 100, 200});
   b.Area(0, 0, {kLine, 0, 5});
-  EXPECT_EQ(Body(b), "PE<=" + At(100, 100) + ";PM0PE=" + At(200, 100) + ";PM2FPEP" + "PE<=" +
-                         At(0, 0) + ";PM0PE=" + At(5, 0) + ";PM2FPEP");
+  EXPECT_EQ(Body(b), "PE<=" + At(100, 100) + ";PM0PE=" + At(200, 100) + ";PM2FPEP" +
+                         "PE<=" + At(0, 0) + ";PM0PE=" + At(5, 0) + ";PM2FPEP");
   // Without those words the record is incomplete and writes nothing.
   OfiBuilder cut;
   cut.Word(OfiBuilder::kEscDollar).Word(0xFF50).Count(4).Words({0, 100, 100, kLine, 100});
@@ -91,7 +97,10 @@ TEST_F(AreaTest, ElementRunningPastTheCountIsReadWhole) {
   EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
   // A count far beyond the file ends at the first missing code word.
   OfiBuilder huge;
-  huge.Word(OfiBuilder::kEscDollar).Word(0xFF50).Count(0xFFFFFFFF).Words({0, 100, 100, kLine, 100, 200});
+  huge.Word(OfiBuilder::kEscDollar)
+      .Word(0xFF50)
+      .Count(0xFFFFFFFF)
+      .Words({0, 100, 100, kLine, 100, 200});
   EXPECT_EQ(Translate(job, huge).Body(), "");
 }
 

@@ -37,7 +37,8 @@ TEST_F(DrawingTest, DashedLineThresholds) {
 }
 
 TEST_F(DrawingTest, ZeroLengthDashedLine) {
-  EXPECT_EQ(Body(OfiBuilder().LineClass(0x10).Line(100, 200, 100, 200)), "SP2LT2,1.6;LT2,0.0;" + Pe(0));
+  EXPECT_EQ(Body(OfiBuilder().LineClass(0x10).Line(100, 200, 100, 200)),
+            "SP2LT2,1.6;LT2,0.0;" + Pe(0));
 }
 
 TEST_F(DrawingTest, SimilarShortLinesShareOnePattern) {
@@ -77,7 +78,8 @@ TEST_F(DrawingTest, PolylineWritesRelativeMoves) {
   // Polylines always take the normal pattern.
   OfiBuilder b;
   Along(b.LineClass(0x10), 150).Polyline({100, 200, 100, 350, 101, 350});
-  EXPECT_EQ(Body(b), "SP2LT2,1.6;LT2,6.87298;" + Pe(150) + "LT2,1.6;PE<=" + Enc({2000, 1000, 1500, 0, 0, 10}) + ";");
+  EXPECT_EQ(Body(b), "SP2LT2,1.6;LT2,6.87298;" + Pe(150) +
+                         "LT2,1.6;PE<=" + Enc({2000, 1000, 1500, 0, 0, 10}) + ";");
 }
 
 TEST_F(DrawingTest, PolylineRoundingDoesNotAccumulate) {
@@ -90,14 +92,19 @@ TEST_F(DrawingTest, ShortAndOddPolylineRecordsKeepTheStreamInStep) {
   // N = 0.
   EXPECT_EQ(Body(OfiBuilder().Polyline({}).Line(100, 200, 100, 600)), "PE<=_\xFDO\xDE?|\xC0\xBF;");
   // N = 2: only the pen steps; the record's words are not read as commands.
-  auto t = test::Translate(job, OfiBuilder().LineClass(0x01).Polyline({0x211B, 0x0156}).Copies(3).End());
-  EXPECT_EQ(t.glf, test::kPreamble + "SP3LT;PUSP0PGRP2;\x1b" "E");
+  auto t =
+      test::Translate(job, OfiBuilder().LineClass(0x01).Polyline({0x211B, 0x0156}).Copies(3).End());
+  EXPECT_EQ(t.glf, test::kPreamble +
+                       "SP3LT;PUSP0PGRP2;\x1b"
+                       "E");
   // N = 7: three points, the lone last word skipped.
   OfiBuilder b;
   b.Copies(3).Word(OfiBuilder::kEscDollar).Word(0xFF44).Count(7);
   b.Words({100, 200, 100, 600, 300, 600, 0x211B}).Words({0x0156, 4}).End();
   t = test::Translate(job, b);
-  EXPECT_EQ(t.glf, test::kPreamble + "PE<=_\xFDO\xDE?|\xC0\xBF\xBF_\xFD;PUSP0PGRP2;\x1b" "E");
+  EXPECT_EQ(t.glf, test::kPreamble +
+                       "PE<=_\xFDO\xDE?|\xC0\xBF\xBF_\xFD;PUSP0PGRP2;\x1b"
+                       "E");
 }
 
 TEST_F(DrawingTest, CoordinatesBeyond32BitsRejectTheDrawing) {

@@ -14,9 +14,14 @@ TEST(EncodePoints, DigitsReachTheFileAsRawBytes) {
     int64_t value;
     std::string bytes;
   };
-  const Case cases[] = {{0, "\xBF"},       {-1, "\xC2"},           {100, "G\xC2"},
-                        {-100, "H\xC2"},   {5000, "O[\xC1"},       {17, "\xE1"},
-                        {2147483647, "}~~~~\xC2"}, {-2147483648LL, "@????\xC3"}};
+  const Case cases[] = {{0, "\xBF"},
+                        {-1, "\xC2"},
+                        {100, "G\xC2"},
+                        {-100, "H\xC2"},
+                        {5000, "O[\xC1"},
+                        {17, "\xE1"},
+                        {2147483647, "}~~~~\xC2"},
+                        {-2147483648LL, "@????\xC3"}};
   for (const Case& c : cases) {
     GlfWriter out;
     EncodeValue(out, c.value);
@@ -58,8 +63,10 @@ TEST_F(DrawingTest, LineClassPendingStrings) {
   EXPECT_EQ(Body(b), "SP1LT2,1.6;" + kLine + ";");
   // Long enough for the normal pattern of the wider dashes.
   const std::string long_line = "PE<=" + Enc({2000, 1000, 12000, 0}) + ";";
-  EXPECT_EQ(Body(OfiBuilder().LineClass(0x21).Line(100, 200, 100, 1400)), "SP3LT5,8.0;" + long_line);
-  EXPECT_EQ(Body(OfiBuilder().LineClass(0x31).Line(100, 200, 100, 1400)), "SP3LT6,8.0;" + long_line);
+  EXPECT_EQ(Body(OfiBuilder().LineClass(0x21).Line(100, 200, 100, 1400)),
+            "SP3LT5,8.0;" + long_line);
+  EXPECT_EQ(Body(OfiBuilder().LineClass(0x31).Line(100, 200, 100, 1400)),
+            "SP3LT6,8.0;" + long_line);
   // Codes outside the table change nothing but are remembered.
   EXPECT_EQ(Body(OfiBuilder().LineClass(0x13).Line(100, 200, 100, 1400)), long_line);
 }
@@ -97,7 +104,8 @@ TEST_F(DrawingTest, TextBlockDrawsWithTheAnnotationPen) {
 TEST(StrokeModes, PatternBlockWithTheAnnotationPenStaysInTextMode) {
   PlotSettings s = test::GeometrySettings();
   JobContext job(MakeSnapshot(s));
-  auto t = test::Translate(job, OfiBuilder().TextBlock(true).PatternBlock(true).PatternBlock(false).End());
+  auto t = test::Translate(
+      job, OfiBuilder().TextBlock(true).PatternBlock(true).PatternBlock(false).End());
   EXPECT_EQ(t.Body(), "SP4LT;");
   s.LineP = "6";
   JobContext other(MakeSnapshot(s));
@@ -111,7 +119,11 @@ TEST(StrokeModes, PatternBlockWithTheAnnotationPenStaysInTextMode) {
 TEST_F(DrawingTest, BreakLinesAreSolidButRecordTheirType) {
   OfiBuilder b;
   // Short enough for a shortened pattern: a break line writes none.
-  b.LineClass(0x40).Line(100, 200, 100, 210).PatternBlock(true).PatternBlock(false).Line(100, 200, 100, 210);
+  b.LineClass(0x40)
+      .Line(100, 200, 100, 210)
+      .PatternBlock(true)
+      .PatternBlock(false)
+      .Line(100, 200, 100, 210);
   const std::string short_line = "PE<=" + Enc({2000, 1000, 100, 0}) + ";";
   EXPECT_EQ(Body(b), "SP5LT;" + short_line + "SP4LT;SP5LT4;" + short_line);
 }

@@ -113,9 +113,9 @@ struct WideArcTest : WideTest {
     job.sheet.OriginY = 0.5;
   }
   static std::string Sector(PlotPoint start, const std::string& fields, PlotPoint inner_end) {
-    return "PE<=" + Encoded({start.x, start.y}) + ";PM0PDAA100,100," + fields + ",3;PE=" +
-           Encoded({inner_end.x, inner_end.y}) + ";AA100,100,-" + fields + ",3;PE=" +
-           Encoded({start.x, start.y}) + ";PM2FPEP";
+    return "PE<=" + Encoded({start.x, start.y}) + ";PM0PDAA100,100," + fields +
+           ",3;PE=" + Encoded({inner_end.x, inner_end.y}) + ";AA100,100,-" + fields +
+           ",3;PE=" + Encoded({start.x, start.y}) + ";PM2FPEP";
   }
 };
 
@@ -139,13 +139,15 @@ TEST_F(WideArcTest, PatternWalksCounterClockwiseByAngle) {
   // Quarter dashes: on, off, on, and the last off runs past the end.
   std::string body =
       Body(OfiBuilder().WideArc(0, {1570796, 1570797}, 0, 4, 100, 120, 100, 80, 100, 120));
-  EXPECT_EQ(body, Sector({121, 99}, "89.99998", {99, 117}) + Sector({77, 99}, "89.99998", {99, 81}));
+  EXPECT_EQ(body,
+            Sector({121, 99}, "89.99998", {99, 117}) + Sector({77, 99}, "89.99998", {99, 81}));
 }
 
 TEST_F(WideArcTest, ClockwiseArcIsOneSectorOrNothing) {
   // From (2000,3000) through (1000,2000) to (2000,1000): half a turn clockwise.
   auto arc = [](int start) {
-    return OfiBuilder().WideArc(start, {1000000, 1000000}, 0, 4, 2000, 3000, 1000, 2000, 2000, 1000);
+    return OfiBuilder().WideArc(start, {1000000, 1000000}, 0, 4, 2000, 3000, 1000, 2000, 2000,
+                                1000);
   };
   std::string on = Body(arc(0));
   EXPECT_EQ(Count(on, ";PM2FPEP"), 1u);

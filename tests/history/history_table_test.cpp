@@ -32,8 +32,10 @@ class HistoryTable : public ::testing::Test {
     ::tzset();
   }
   void TearDown() override {
-    if (old_tz_) ::setenv("TZ", old_tz_->c_str(), 1);
-    else ::unsetenv("TZ");
+    if (old_tz_)
+      ::setenv("TZ", old_tz_->c_str(), 1);
+    else
+      ::unsetenv("TZ");
     ::tzset();
   }
   std::optional<std::string> old_tz_;
@@ -65,7 +67,7 @@ TEST_F(HistoryTable, ColumnsLineUpWithFullWidthTextAndTimesAreLocal) {
   EXPECT_EQ(lines[2].rfind("2023-11-15 07:15:20  -", 0), 0u) << lines[2];
   for (const char* heading : {"result", "printer", "cups-job"}) {
     size_t col = ColumnOf(lines[0], heading);
-    EXPECT_EQ(ColumnOf(lines[1], heading == std::string("result") ? "finished"
+    EXPECT_EQ(ColumnOf(lines[1], heading == std::string("result")    ? "finished"
                                  : heading == std::string("printer") ? "Plotter"
                                                                      : "17 completed"),
               col)

@@ -109,11 +109,10 @@ TEST(JobHistory, LastForFindsOnlyTheVeryFileAndItsNewestRow) {
   EXPECT_EQ(found->id, second_id);
   EXPECT_EQ(found->result, history_result::kFinished);
 
-  for (auto change : {+[](DrawingIdentity& d) { d.size += 1; },
-                      +[](DrawingIdentity& d) { d.mtime_ns += 1; },
-                      +[](DrawingIdentity& d) { d.inode += 1; },
-                      +[](DrawingIdentity& d) { d.folder = "/other"; },
-                      +[](DrawingIdentity& d) { d.name = "a.ofi"; }}) {
+  for (auto change :
+       {+[](DrawingIdentity& d) { d.size += 1; }, +[](DrawingIdentity& d) { d.mtime_ns += 1; },
+        +[](DrawingIdentity& d) { d.inode += 1; }, +[](DrawingIdentity& d) { d.folder = "/other"; },
+        +[](DrawingIdentity& d) { d.name = "a.ofi"; }}) {
     DrawingIdentity other = first.drawing;
     change(other);
     EXPECT_FALSE(h->LastFor(other)) << other.folder << "/" << other.name;
@@ -126,8 +125,8 @@ TEST(JobHistory, DeliveringRowsOldestFirstByFolder) {
   ASSERT_TRUE(h);
   for (const char* name : {"A.OFI", "B.OFI", "C.OFI", "D.OFI"}) {
     HistoryRow r = SampleRow(name);
-    r.result = std::string(name) == "C.OFI" ? history_result::kFinished
-                                            : history_result::kDelivering;
+    r.result =
+        std::string(name) == "C.OFI" ? history_result::kFinished : history_result::kDelivering;
     if (std::string(name) == "D.OFI") r.drawing.folder = "/elsewhere";
     h->Add(r);
   }
@@ -193,8 +192,7 @@ TEST(JobHistory, ADatabaseThatCannotBeOpenedGivesAClearError) {
                            dir / "garbage.db"}) {
     std::string error;
     EXPECT_EQ(JobHistory::Open(path, error), nullptr) << path;
-    EXPECT_NE(error.find("cannot open the job history " + path + ": "), std::string::npos)
-        << error;
+    EXPECT_NE(error.find("cannot open the job history " + path + ": "), std::string::npos) << error;
   }
   EXPECT_EQ(dir.ReadFile("garbage.db"), std::string(8192, '\x5a'));  // left as it was
 }
@@ -214,10 +212,9 @@ TEST(JobHistory, ADatabaseOfANewerProgramIsLeftAlone) {
 
 TEST(JobHistory, UnwritableFolderGivesAnError) {
   TempFolder dir;
-  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_exec |
-                                               std::filesystem::perms::others_read |
-                                               std::filesystem::perms::others_exec);
+  std::filesystem::permissions(
+      dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                      std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
   // Root writes anywhere: the child tries as nobody.
   int status = InChild([&] {
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);

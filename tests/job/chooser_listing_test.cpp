@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "job/header_text.h"
 #include "drawing_files.h"
+#include "job/header_text.h"
 #include "ofi_builder.h"
 #include "temp_folder.h"
 
@@ -28,7 +28,9 @@ std::vector<std::string> Texts(const std::vector<ChooserEntry>& entries) {
 TEST(ChooserListingTest, ListsNonEmptyFilesWhoseNameHoldsOfiInEitherCase) {
   TempFolder dir;
   // 0x8A 0xC4 0x8C 0x9A is "監建" in code page 932.
-  SaveDrawing(dir, "A.OFI", "ZU-1\x8a\xc4\x8c\x9a" "0001    REV1");
+  SaveDrawing(dir, "A.OFI",
+              "ZU-1\x8a\xc4\x8c\x9a"
+              "0001    REV1");
   SaveDrawing(dir, "b.ofi", "B");
   SaveDrawing(dir, "C.Ofi", "C");
   SaveDrawing(dir, "notes-OFI.txt", "N");
@@ -80,7 +82,8 @@ std::vector<std::string> ListAsUnprivileged(const std::string& folder) {
   ::close(fds[1]);
   std::string out;
   char buf[512];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+    out.append(buf, static_cast<size_t>(n));
   ::close(fds[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -97,15 +100,16 @@ TEST(ChooserListingTest, UnreadableFileGetsABlankHeaderAndTheListingGoesOn) {
   SaveDrawing(dir, "C.OFI", "CCCC");
   ::chmod(dir.path().c_str(), 0755);
   ::chmod((dir / "B.OFI").c_str(), 0);
-  EXPECT_EQ(ListAsUnprivileged(dir.path()),
-            (std::vector<std::string>{"AAAA            ,    (A)|A.OFI",
-                                      BlankHeaderText() + "(B)|B.OFI",
-                                      "CCCC            ,    (C)|C.OFI"}));
+  EXPECT_EQ(
+      ListAsUnprivileged(dir.path()),
+      (std::vector<std::string>{"AAAA            ,    (A)|A.OFI", BlankHeaderText() + "(B)|B.OFI",
+                                "CCCC            ,    (C)|C.OFI"}));
 }
 
 TEST(ChooserListingTest, ChosenNameIsTheNamePartWithUpperCaseExtension) {
   TempFolder dir;
-  for (const char* n : {"A.OFI", "A.B.OFI", "C.D.OFI", "b.ofi", "E.ofi", "E.OFI", "notes-OFI.txt", "GOFI"})
+  for (const char* n :
+       {"A.OFI", "A.B.OFI", "C.D.OFI", "b.ofi", "E.ofi", "E.OFI", "notes-OFI.txt", "GOFI"})
     dir.WriteFile(n, "x");
   EXPECT_EQ(ChosenFileName(dir.path(), "A.OFI"), "A.OFI");
   EXPECT_EQ(ChosenFileName(dir.path(), "A.B.OFI"), "A.OFI");

@@ -77,9 +77,11 @@ TEST_F(PlotJobTest, GlfIsNamedUpToTheFirstDotAndDrawingsRunInNameOrder) {
   AddDrawing("a.OFI", "FIRST");
   Run();
   EXPECT_TRUE(ofi.Exists("x.GLF"));
-  EXPECT_EQ(ofi.ReadFile("x.GLF"), "\x1b%-1BBPINPUSP0\x1b" "E");
-  EXPECT_EQ(host.log, (std::vector<std::string>{Line("FIRST", "　出図終了"),
-                                               Line("SECOND", "　出図終了")}));
+  EXPECT_EQ(ofi.ReadFile("x.GLF"),
+            "\x1b%-1BBPINPUSP0\x1b"
+            "E");
+  EXPECT_EQ(host.log,
+            (std::vector<std::string>{Line("FIRST", "　出図終了"), Line("SECOND", "　出図終了")}));
 }
 
 TEST_F(PlotJobTest, FinishedOfiKeptOrDeleted) {
@@ -94,7 +96,8 @@ TEST_F(PlotJobTest, FinishedOfiKeptOrDeleted) {
 
 TEST_F(PlotJobTest, AbortDuringDrawingTwoOfFive) {
   host.settings.OfiFEnd = "消去";
-  for (int i = 1; i <= 5; ++i) AddDrawing("D" + std::to_string(i) + ".OFI", "D" + std::to_string(i));
+  for (int i = 1; i <= 5; ++i)
+    AddDrawing("D" + std::to_string(i) + ".OFI", "D" + std::to_string(i));
   // Abort once drawing 2 is being translated.
   host.on_events = [](FakeHost& h) {
     if (h.log.size() == 2 && h.log[1].find("出図中") != std::string::npos) h.abort = true;
@@ -181,7 +184,9 @@ TEST_F(PlotJobTest, DeliveryToThePlotterSendsTheGlfThenDeletesIt) {
   const auto& doc = spooler.documents[0];
   EXPECT_EQ(doc.printer, "Plotter1");
   EXPECT_EQ(doc.title, "Test");
-  EXPECT_EQ(doc.bytes, "\x1b%-1BBPINPUSP0PGRP2;\x1b" "E");
+  EXPECT_EQ(doc.bytes,
+            "\x1b%-1BBPINPUSP0PGRP2;\x1b"
+            "E");
   EXPECT_EQ(doc.calls, (std::vector<std::string>{"open", "start", "write", "end", "close"}));
   EXPECT_FALSE(ofi.Exists("A.GLF"));
   EXPECT_FALSE(ofi.Exists("A.OFI"));
@@ -231,7 +236,10 @@ TEST_F(PlotJobTest, ManualModeUsesTheChosenFiles) {
 
 TEST(HeaderText, GroupsArePaddedToFourCharacters) {
   std::vector<uint8_t> bytes(128, 0);
-  const char* text = "AB\0\0\x83\x41\x83\x43" "12345678" "R1";
+  const char* text =
+      "AB\0\0\x83\x41\x83\x43"
+      "12345678"
+      "R1";
   for (int i = 0; i < 18; ++i) bytes[108 + i] = static_cast<uint8_t>(text[i]);
   // ア and イ are two bytes each but one character.
   EXPECT_EQ(HeaderText(bytes), "AB  アイ  12345678,R1  ");

@@ -26,16 +26,19 @@ std::string SheetBody(const PlotSettings& s, int scale, int ex, int ey, int cx, 
 
 TEST(SheetSetup, A4LandscapeInRatioMode) {
   JobContext job(MakeSnapshot(Settings()));
-  auto t = Translate(job, OfiBuilder().Scale(10).DashUnit(10).SheetRecord(29700, 21000, 29700, 21000).End());
+  auto t = Translate(
+      job, OfiBuilder().Scale(10).DashUnit(10).SheetRecord(29700, 21000, 29700, 21000).End());
   EXPECT_EQ(t.Body(), "RO90IP0,0,8400,11880SC0,8400,0,11880,0" + kFonts);
   EXPECT_EQ(job.sheet.SheetWidth, 297);
   EXPECT_EQ(job.sheet.OriginX, 0);  // roll paper: lower-left corner at the origin
   EXPECT_EQ(job.sheet.OriginY, 0);
-  EXPECT_DOUBLE_EQ(job.sheet.PatternLength, (10 * 18.6 / std::sqrt(297.0 * 297 + 210 * 210)) * 100 / 1000);
+  EXPECT_DOUBLE_EQ(job.sheet.PatternLength,
+                   (10 * 18.6 / std::sqrt(297.0 * 297 + 210 * 210)) * 100 / 1000);
 }
 
 TEST(SheetSetup, LimitsAreInclusive) {
-  EXPECT_EQ(SheetBody(Settings(), 10, 29700, 21000, 29700, 21000).substr(0, 20), "RO90IP0,0,8400,11880");
+  EXPECT_EQ(SheetBody(Settings(), 10, 29700, 21000, 29700, 21000).substr(0, 20),
+            "RO90IP0,0,8400,11880");
   // 297.01 x 210 fails A4 landscape and portrait, then fits A3 ("0").
   EXPECT_EQ(SheetBody(Settings(), 10, 29701, 21000, 29701, 21000),
             "RO0IP0,0,11880,16800SC0,11880,0,16800,0" + kFonts);
@@ -45,7 +48,8 @@ TEST(SheetSetup, A1RollNeedsAPlotSize) {
   EXPECT_EQ(SheetBody(Settings("A1ﾌﾟﾛｯﾀﾛｰﾙ紙"), 20, 50000, 25000, 50000, 25000),
             "PS60000,23360RO0IP0,0,23760,33640SC0,23760,0,33640,0" + kFonts);
   // The A0 plotter takes the same drawing as A0 without a plot size.
-  EXPECT_EQ(SheetBody(Settings(), 20, 50000, 25000, 50000, 25000).substr(0, 20), "RO90IP0,0,33640,4756");
+  EXPECT_EQ(SheetBody(Settings(), 20, 50000, 25000, 50000, 25000).substr(0, 20),
+            "RO90IP0,0,33640,4756");
   // Too wide even for A0 but not too high: the A0 plot size.
   EXPECT_EQ(SheetBody(Settings(), 20, 65000, 25000, 65000, 25000).substr(0, 15), "PS60000,33200RO");
 }
@@ -85,7 +89,9 @@ TEST(SheetSetup, TargetPaperSettingTextsGoIntoTheSetup) {
   // A 1000 x 500 drawing fitted to A4 with the margins: 280 wide.
   JobContext job(MakeSnapshot(s));
   auto t = Translate(job, OfiBuilder().Scale(20).SheetRecord(50000, 25000, 50000, 25000).End());
-  EXPECT_EQ(t.Body(), "RO\x82\x58\x82\x4fIP0,0,8400,11880SC0,8400,0,11880,0SD1,11,6,3SSAD1,1643,6,-1,7,50SP2");
+  EXPECT_EQ(
+      t.Body(),
+      "RO\x82\x58\x82\x4fIP0,0,8400,11880SC0,8400,0,11880,0SD1,11,6,3SSAD1,1643,6,-1,7,50SP2");
   EXPECT_NEAR(job.sheet.DrawingWidth, 280, 1e-9);
 }
 
@@ -101,7 +107,9 @@ TEST(SheetSetup, LaterRecordsShiftTheOrigin) {
   EXPECT_EQ(job.sheet.OriginX, 300);  // +100, then +200 against the first corner
   EXPECT_EQ(job.sheet.OriginY, -150);
   // The next drawing sets up again.
-  EXPECT_EQ(Translate(job, OfiBuilder().SheetRecord(29700, 21000, 29700, 21000).End()).Body().substr(0, 4),
+  EXPECT_EQ(Translate(job, OfiBuilder().SheetRecord(29700, 21000, 29700, 21000).End())
+                .Body()
+                .substr(0, 4),
             "RO90");
 }
 

@@ -15,11 +15,15 @@ TEST(Cp932, RoundTripsTheSystemTexts) {
 
 TEST(Cp932, CharactersWithoutAFormAreRefusedOrMarked) {
   EXPECT_FALSE(ToCp932("pen \xF0\x9F\x96\x8A"));  // an emoji has no code page 932 form
-  EXPECT_EQ(ToCp932Lossy("SP\xF0\x9F\x96\x8A" "3"), "SP?3");
+  EXPECT_EQ(ToCp932Lossy("SP\xF0\x9F\x96\x8A"
+                         "3"),
+            "SP?3");
   EXPECT_FALSE(ToCp932("\xFF"));  // not UTF-8
   // A lone lead byte and a byte that is no character at all.
   EXPECT_EQ(FromCp932("A\x83"), "A?");
-  EXPECT_EQ(FromCp932("\xA0" "B"), "?B");
+  EXPECT_EQ(FromCp932("\xA0"
+                      "B"),
+            "?B");
 }
 
 TEST(Cp932, CountsCharactersNotBytes) {

@@ -15,12 +15,15 @@ using namespace test;
 
 // A GLF touching every instruction the preview knows.
 std::string EveryInstruction() {
-  return A4Sheet("90") + "PS60000,23360SD1,11,6,2SSAD1,1643,6,2,7,50SP2SP3LT2,1.6;" + MoveTo(100, 200) +
-         "PE" + Encoded({4000, 0, 0, 300}) + ";" + "LT;PE<=" + Encoded({3000, 2000}) + ";PDAA2000,2000,180.0" +
-         "PE<=" + Encoded({500, 500}) + ";CI300" + "PE<=" + Encoded({0, 0}) + ";PM0PE=" + Encoded({90, 0}) +
+  return A4Sheet("90") + "PS60000,23360SD1,11,6,2SSAD1,1643,6,2,7,50SP2SP3LT2,1.6;" +
+         MoveTo(100, 200) + "PE" + Encoded({4000, 0, 0, 300}) + ";" +
+         "LT;PE<=" + Encoded({3000, 2000}) + ";PDAA2000,2000,180.0" + "PE<=" + Encoded({500, 500}) +
+         ";CI300" + "PE<=" + Encoded({0, 0}) + ";PM0PE=" + Encoded({90, 0}) +
          ";PM1PE<=" + Encoded({5, 5}) + ";PE=" + Encoded({50, 5}) + ";PE=" + Encoded({50, 50}) +
-         ";PM2FPEPPC2,255,0,0DI0.0,1.0;SL0.268;ES0.0;SSSI0.5,0.7LM0SD1,4,6,2;" + MoveTo(10, 10) + "LBA" + kEtx +
-         "SADV0SI0.6,0.8LM1" + MoveTo(10, 400) + "LB\x34\x41" + kNulEtx + ";PCDT*;LM0LBxy*PUSP0PGRP2;\x1b" "E";
+         ";PM2FPEPPC2,255,0,0DI0.0,1.0;SL0.268;ES0.0;SSSI0.5,0.7LM0SD1,4,6,2;" + MoveTo(10, 10) +
+         "LBA" + kEtx + "SADV0SI0.6,0.8LM1" + MoveTo(10, 400) + "LB\x34\x41" + kNulEtx +
+         ";PCDT*;LM0LBxy*PUSP0PGRP2;\x1b"
+         "E";
 }
 
 void ExpectSound(const PlotPicture& p, const ParseLimits& limits) {
@@ -29,9 +32,7 @@ void ExpectSound(const PlotPicture& p, const ParseLimits& limits) {
   for (const Item& item : p.items) {
     ASSERT_LT(item.style, p.styles.size());
     switch (item.kind) {
-      case Item::Kind::Polyline:
-        ASSERT_LE(size_t{item.first} + item.count, p.points.size());
-        break;
+      case Item::Kind::Polyline: ASSERT_LE(size_t{item.first} + item.count, p.points.size()); break;
       case Item::Kind::Polygon:
         ASSERT_LE(size_t{item.first} + item.count, p.loops.size());
         for (uint32_t l = 0; l < item.count; ++l) {
@@ -39,9 +40,7 @@ void ExpectSound(const PlotPicture& p, const ParseLimits& limits) {
           ASSERT_LE(size_t{loop.first} + loop.count, p.points.size());
         }
         break;
-      case Item::Kind::Label:
-        ASSERT_LT(item.first, p.labels.size());
-        break;
+      case Item::Kind::Label: ASSERT_LT(item.first, p.labels.size()); break;
     }
   }
 }
@@ -59,7 +58,8 @@ TEST(PreviewFuzz, EveryTruncationOfAFullGlf) {
   const PlotPicture whole = ParseGlf(glf);
   EXPECT_EQ(whole.unknown_instructions, 0u);
   EXPECT_EQ(whole.labels.size(), 4u);  // A, 漢, x, y
-  for (size_t n = 0; n <= glf.size(); ++n) ExpectSound(ParseGlf(glf.substr(0, n), SmallLimits()), SmallLimits());
+  for (size_t n = 0; n <= glf.size(); ++n)
+    ExpectSound(ParseGlf(glf.substr(0, n), SmallLimits()), SmallLimits());
 }
 
 TEST(PreviewFuzz, MutatedAndRandomBytes) {
@@ -76,7 +76,8 @@ TEST(PreviewFuzz, MutatedAndRandomBytes) {
     if (round % 2 == 0) {
       bytes = glf;
       std::uniform_int_distribution<size_t> at(0, bytes.size() - 1);
-      for (int k = 0; k < 1 + round % 17; ++k) bytes[at(rng)] = static_cast<char>(round % 4 == 0 ? byte(rng) : alphabet[pick(rng)]);
+      for (int k = 0; k < 1 + round % 17; ++k)
+        bytes[at(rng)] = static_cast<char>(round % 4 == 0 ? byte(rng) : alphabet[pick(rng)]);
     } else {
       bytes.resize(2048);
       for (char& c : bytes) c = static_cast<char>(round % 3 == 0 ? byte(rng) : alphabet[pick(rng)]);

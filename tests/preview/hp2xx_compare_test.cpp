@@ -68,9 +68,11 @@ QImage Normalised(const QImage& image, QSize size) {
 void CompareWithHp2xx(const OfiBuilder& ofi, const std::string& name) {
   const std::string glf = tovrin::test::Translate(PlotSettings::Defaults("/tmp"), ofi).glf;
   tovrin::test::TempFolder dir;
-  const std::string glf_path = dir.path() + "/" + name + ".glf", png_path = dir.path() + "/" + name + ".png";
+  const std::string glf_path = dir.path() + "/" + name + ".glf",
+                    png_path = dir.path() + "/" + name + ".png";
   std::ofstream(glf_path, std::ios::binary) << glf;
-  const std::string command = "hp2xx -q -m png -d 150 -f " + png_path + " " + glf_path + " >/dev/null 2>&1";
+  const std::string command =
+      "hp2xx -q -m png -d 150 -f " + png_path + " " + glf_path + " >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   QImage theirs(QString::fromStdString(png_path));
   ASSERT_FALSE(theirs.isNull());
@@ -84,11 +86,13 @@ void CompareWithHp2xx(const OfiBuilder& ofi, const std::string& name) {
   const PlotPicture picture = ParseGlf(glf);
   const QImage ours = RenderImage(picture, theirs.size(), options);
 
-  const QRect their_ink = test::InkBox(theirs, theirs.rect()), our_ink = test::InkBox(ours, ours.rect());
+  const QRect their_ink = test::InkBox(theirs, theirs.rect()),
+              our_ink = test::InkBox(ours, ours.rect());
   ASSERT_FALSE(their_ink.isEmpty());
   ASSERT_FALSE(our_ink.isEmpty());
   // Same sheet: the inked areas have the same shape.
-  EXPECT_NEAR(double(our_ink.width()) / our_ink.height(), double(their_ink.width()) / their_ink.height(), 0.03);
+  EXPECT_NEAR(double(our_ink.width()) / our_ink.height(),
+              double(their_ink.width()) / their_ink.height(), 0.03);
   const QSize size(kCompareWidth, kCompareWidth * their_ink.height() / their_ink.width());
   const QImage a = Normalised(theirs, size), b = Normalised(ours, size);
   const double ours_on_theirs = test::Coverage(b, test::GrownMask(a, kGrowRadius));

@@ -46,8 +46,9 @@ TEST(HpglParser, PolylineEncodedSevenBitAndFractionBits) {
 
 TEST(HpglParser, ArcAndCircleAsTheTranslationWritesThem) {
   // Arc from (30000, 20000) about (20000, 20000) through +180 degrees.
-  const PlotPicture p = ParseGlf(A4Sheet() + "PE<=" + Encoded({30000, 20000}) + ";PDAA20000,20000,180.0" +
-                                 "PE<=" + Encoded({5000, 5000}) + ";CI1000" + kTrailer);
+  const PlotPicture p =
+      ParseGlf(A4Sheet() + "PE<=" + Encoded({30000, 20000}) + ";PDAA20000,20000,180.0" +
+               "PE<=" + Encoded({5000, 5000}) + ";CI1000" + kTrailer);
   ASSERT_EQ(p.items.size(), 2u);
   const auto arc = PointsOf(p, p.items[0]);
   ExpectPoint(arc.front(), 30000, 20000);
@@ -60,10 +61,11 @@ TEST(HpglParser, ArcAndCircleAsTheTranslationWritesThem) {
 }
 
 TEST(HpglParser, PolygonWithTwoLoopsIsFilledThenEdged) {
-  const std::string glf = A4Sheet() + "PE<=" + Encoded({0, 0}) + ";PM0" + "PE=" + Encoded({1000, 0}) + ";" +
-                          "PE=" + Encoded({1000, 1000}) + ";PE=" + Encoded({0, 0}) + ";" + "PM1PE<=" +
-                          Encoded({2000, 2000}) + ";PE=" + Encoded({3000, 2000}) + ";PE=" +
-                          Encoded({3000, 3000}) + ";PM2FPEP" + kTrailer;
+  const std::string glf = A4Sheet() + "PE<=" + Encoded({0, 0}) + ";PM0" +
+                          "PE=" + Encoded({1000, 0}) + ";" + "PE=" + Encoded({1000, 1000}) +
+                          ";PE=" + Encoded({0, 0}) + ";" + "PM1PE<=" + Encoded({2000, 2000}) +
+                          ";PE=" + Encoded({3000, 2000}) + ";PE=" + Encoded({3000, 3000}) +
+                          ";PM2FPEP" + kTrailer;
   const PlotPicture p = ParseGlf(glf);
   ASSERT_GE(p.items.size(), 3u);
   const Item& fill = p.items[0];
@@ -81,8 +83,9 @@ TEST(HpglParser, PolygonWithTwoLoopsIsFilledThenEdged) {
 
 TEST(HpglParser, RingSectorOfAWideArc) {
   // Outer arc out, line in, inner arc back, closing line: one filled loop.
-  const std::string glf = A4Sheet() + "PE<=" + Encoded({1100, 0}) + ";PM0PDAA0,0,90.0,3;PE=" +
-                          Encoded({0, 900}) + ";AA0,0,-90.0,3;PE=" + Encoded({1100, 0}) + ";PM2FPEP" + kTrailer;
+  const std::string glf = A4Sheet() + "PE<=" + Encoded({1100, 0}) +
+                          ";PM0PDAA0,0,90.0,3;PE=" + Encoded({0, 900}) +
+                          ";AA0,0,-90.0,3;PE=" + Encoded({1100, 0}) + ";PM2FPEP" + kTrailer;
   const PlotPicture p = ParseGlf(glf);
   ASSERT_FALSE(p.items.empty());
   const Item& fill = p.items[0];
@@ -100,9 +103,9 @@ TEST(HpglParser, RingSectorOfAWideArc) {
 
 TEST(HpglParser, LineTypesAndPatternLength) {
   // Diagonal of 8400 x 11880 is 14549.4 plotter units.
-  const std::string glf = A4Sheet() + "SP3LT2,1.6;" + MoveTo(0, 0) + "PE" + Encoded({100, 0}) + ";" +
-                          "LT;PE" + Encoded({100, 0}) + ";" + "LT4;PE" + Encoded({100, 0}) + ";" +
-                          "LT2,0.0;PE" + Encoded({100, 0}) + ";";
+  const std::string glf = A4Sheet() + "SP3LT2,1.6;" + MoveTo(0, 0) + "PE" + Encoded({100, 0}) +
+                          ";" + "LT;PE" + Encoded({100, 0}) + ";" + "LT4;PE" + Encoded({100, 0}) +
+                          ";" + "LT2,0.0;PE" + Encoded({100, 0}) + ";";
   const PlotPicture p = ParseGlf(glf);
   ASSERT_EQ(p.items.size(), 3u);
   const Style& dashed = p.styles[p.items[0].style];
@@ -117,8 +120,9 @@ TEST(HpglParser, LineTypesAndPatternLength) {
 }
 
 TEST(HpglParser, PenColoursWidthsAndPenZero) {
-  const std::string glf = A4Sheet() + "SP2PC2,255,0,0PW0.7,2" + MoveTo(0, 0) + "PE" + Encoded({10, 0}) + ";" +
-                          "PC" + "PE" + Encoded({10, 0}) + ";" + "SP0PE" + Encoded({10, 0}) + ";";
+  const std::string glf = A4Sheet() + "SP2PC2,255,0,0PW0.7,2" + MoveTo(0, 0) + "PE" +
+                          Encoded({10, 0}) + ";" + "PC" + "PE" + Encoded({10, 0}) + ";" + "SP0PE" +
+                          Encoded({10, 0}) + ";";
   const PlotPicture p = ParseGlf(glf);
   ASSERT_EQ(p.items.size(), 2u);  // nothing with pen 0
   EXPECT_EQ(p.styles[p.items[0].style].rgb, 0xFF0000u);
@@ -127,11 +131,11 @@ TEST(HpglParser, PenColoursWidthsAndPenZero) {
 }
 
 TEST(HpglParser, LabelsOfBothKindsAndTheirTerminators) {
-  const std::string glf = A4Sheet() + "DI0.0,1.0;SL0.268;SSSI0.5,0.7LM0SD1,4,6,2;" + MoveTo(1000, 2000) + "LBA" +
-                          kEtx + "SD1,43,6,2;" + MoveTo(1000, 2600) + "LB\x31" + kEtx +
-                          "SADV0SI0.6,0.8LM1" + MoveTo(1000, 3200) + "LB\x34\x41" + kNulEtx + ";" +
-                          MoveTo(1000, 3800) + "LB-9" + kNulEtx + ";" + MoveTo(1000, 4400) + "LB\x93\x35" +
-                          kNulEtx + "PUSP0";
+  const std::string glf = A4Sheet() + "DI0.0,1.0;SL0.268;SSSI0.5,0.7LM0SD1,4,6,2;" +
+                          MoveTo(1000, 2000) + "LBA" + kEtx + "SD1,43,6,2;" + MoveTo(1000, 2600) +
+                          "LB\x31" + kEtx + "SADV0SI0.6,0.8LM1" + MoveTo(1000, 3200) +
+                          "LB\x34\x41" + kNulEtx + ";" + MoveTo(1000, 3800) + "LB-9" + kNulEtx +
+                          ";" + MoveTo(1000, 4400) + "LB\x93\x35" + kNulEtx + "PUSP0";
   const PlotPicture p = ParseGlf(glf);
   ASSERT_EQ(p.labels.size(), 5u);
   EXPECT_EQ(p.labels[0].text, "A");
@@ -140,7 +144,7 @@ TEST(HpglParser, LabelsOfBothKindsAndTheirTerminators) {
   EXPECT_EQ(p.labels[1].face, Label::Face::HalfKana);
   EXPECT_EQ(p.labels[2].text, "漢");
   EXPECT_EQ(p.labels[2].face, Label::Face::Kanji);
-  EXPECT_EQ(p.labels[3].text, "Ⅴ");  // NEC row 13
+  EXPECT_EQ(p.labels[3].text, "Ⅴ");   // NEC row 13
   EXPECT_EQ(p.labels[4].text, "〓");  // no such JIS row
   const Label& a = p.labels[0];
   ExpectPoint(a.origin, 1000, 2000);
@@ -152,8 +156,11 @@ TEST(HpglParser, LabelsOfBothKindsAndTheirTerminators) {
 }
 
 TEST(HpglParser, SheetRotationCopiesAndPages) {
-  const std::string glf = kPreamble + "PS60000,23360RO90IP0,0,23760,33640SC0,23760,0,33640,0SP1" + MoveTo(0, 0) +
-                          "PE" + Encoded({10, 10}) + ";PUSP0PGRP2;" + "SP1PE" + Encoded({10, 10}) + ";\x1b" "E";
+  const std::string glf = kPreamble + "PS60000,23360RO90IP0,0,23760,33640SC0,23760,0,33640,0SP1" +
+                          MoveTo(0, 0) + "PE" + Encoded({10, 10}) + ";PUSP0PGRP2;" + "SP1PE" +
+                          Encoded({10, 10}) +
+                          ";\x1b"
+                          "E";
   const PlotPicture p = ParseGlf(glf);
   EXPECT_EQ(p.rotation, 90);
   EXPECT_EQ(p.copies, 3);
@@ -167,7 +174,8 @@ TEST(HpglParser, SheetRotationCopiesAndPages) {
 }
 
 TEST(HpglParser, ScalingMapsUserUnitsOntoP1P2) {
-  const PlotPicture p = ParseGlf(kPreamble + "IP1000,1000,3000,5000SC0,100,0,100SP1PA10,10PD50,50PU" + kTrailer);
+  const PlotPicture p =
+      ParseGlf(kPreamble + "IP1000,1000,3000,5000SC0,100,0,100SP1PA10,10PD50,50PU" + kTrailer);
   ASSERT_EQ(p.items.size(), 1u);
   const auto pts = PointsOf(p, p.items[0]);
   ExpectPoint(pts[0], 1200, 1400);

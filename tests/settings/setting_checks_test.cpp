@@ -14,11 +14,12 @@ CheckedSetting Check(const char* key, const char* text) {
 
 TEST(SettingChecks, EveryEnumeratedSettingTakesOnlyItsValues) {
   const std::pair<const char*, const char*> valid[] = {
-      {"OfiFEnd", "消去"},  {"OfiFMen", "手動"}, {"OfiOut", "ﾌｧｲﾙ"},        {"MojiK", "半角"},
-      {"MojiE", "全角"},    {"OfiB4", "縦"},     {"OfiB1", "横"},          {"OfiA4V", "270"},
-      {"OfiA0", "90"},      {"Plot", "A1ﾌﾟﾛｯﾀｶｯﾄ紙"}};
+      {"OfiFEnd", "消去"}, {"OfiFMen", "手動"},     {"OfiOut", "ﾌｧｲﾙ"}, {"MojiK", "半角"},
+      {"MojiE", "全角"},   {"OfiB4", "縦"},         {"OfiB1", "横"},    {"OfiA4V", "270"},
+      {"OfiA0", "90"},     {"Plot", "A1ﾌﾟﾛｯﾀｶｯﾄ紙"}};
   for (const auto& [key, text] : valid) EXPECT_EQ(Check(key, text).value, text) << key;
-  for (const char* key : {"OfiFEnd", "OfiFMen", "OfiOut", "MojiK", "MojiE", "OfiB2", "OfiA3", "Plot"}) {
+  for (const char* key :
+       {"OfiFEnd", "OfiFMen", "OfiOut", "MojiK", "MojiE", "OfiB2", "OfiA3", "Plot"}) {
     CheckedSetting c = Check(key, "keep");
     EXPECT_FALSE(c.value) << key;
     EXPECT_NE(c.error.find(AllowedList(*FindSetting(key))), std::string::npos) << c.error;
@@ -52,10 +53,18 @@ TEST(SettingChecks, NumbersMustBePlainAndInRange) {
   EXPECT_EQ(Check("OfiS", "75").value, "75");
   EXPECT_EQ(Check("OfiS", "A3").value, "A3");
   for (const auto& [key, text] :
-       std::initializer_list<std::pair<const char*, const char*>>{
-           {"LineL", "16"}, {"LineL", "1.5"}, {"LineL", "x"}, {"LineZ", "8"}, {"MojiW", "1e400"},
-           {"OfiMajY", "-1"}, {"OfiMajX", "5mm"}, {"OfiC2", "16777216"}, {"OfiLeft", "40000"},
-           {"OfiS", "0"}, {"OfiS", "A5"}, {"OfiMh", ""}}) {
+       std::initializer_list<std::pair<const char*, const char*>>{{"LineL", "16"},
+                                                                  {"LineL", "1.5"},
+                                                                  {"LineL", "x"},
+                                                                  {"LineZ", "8"},
+                                                                  {"MojiW", "1e400"},
+                                                                  {"OfiMajY", "-1"},
+                                                                  {"OfiMajX", "5mm"},
+                                                                  {"OfiC2", "16777216"},
+                                                                  {"OfiLeft", "40000"},
+                                                                  {"OfiS", "0"},
+                                                                  {"OfiS", "A5"},
+                                                                  {"OfiMh", ""}}) {
     CheckedSetting c = Check(key, text);
     EXPECT_FALSE(c.value) << key << "=" << text;
     EXPECT_NE(c.error.find(" takes "), std::string::npos) << c.error;

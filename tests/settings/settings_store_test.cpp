@@ -42,9 +42,7 @@ class SettingsStoreTest : public ::testing::Test {
     return "<missing " + key + ">";
   }
 
-  void WriteUtf8File(const std::string& text) const {
-    dir.WriteFile("Tovrin.sys", *ToCp932(text));
-  }
+  void WriteUtf8File(const std::string& text) const { dir.WriteFile("Tovrin.sys", *ToCp932(text)); }
   PlotSettings Load() const {
     PlotSettings s = PlotSettings::Defaults("/start");
     EXPECT_TRUE(LoadSettingsFile(Path(), s));
@@ -64,8 +62,9 @@ TEST_F(SettingsStoreTest, DefaultsAreWrittenInTheFixedLayout) {
   ASSERT_EQ(lines.size(), 60u);
   EXPECT_EQ(lines[0], std::string(77, '*'));
   EXPECT_EQ(lines[1], "*" + std::string(75, ' ') + "*");
-  EXPECT_EQ(lines[2], "*  ＺＥＬＫ－ＨＰＧＬ２出図（Tovrin.EXE)プログラム"
-                      "                          *");
+  EXPECT_EQ(lines[2],
+            "*  ＺＥＬＫ－ＨＰＧＬ２出図（Tovrin.EXE)プログラム"
+            "                          *");
   EXPECT_EQ(ToCp932(lines[2])->size(), 77u);
   EXPECT_EQ(lines[3], lines[1]);
   EXPECT_EQ(lines[4], lines[0]);
@@ -218,8 +217,9 @@ std::string Joined(const SettingsFileRead& read) {
 }
 
 TEST_F(SettingsStoreTest, Utf8FileIsReadAsUtf8WithAWarning) {
-  dir.WriteFile("Tovrin.sys",
-                "OfiFEnd=保存  * 終了ﾌｧｲﾙの処理\r\nOfiOut=ﾌｧｲﾙ  *\nMojiK=半角  *\nHprn=製図室  *\n");
+  dir.WriteFile(
+      "Tovrin.sys",
+      "OfiFEnd=保存  * 終了ﾌｧｲﾙの処理\r\nOfiOut=ﾌｧｲﾙ  *\nMojiK=半角  *\nHprn=製図室  *\n");
   PlotSettings s = PlotSettings::Defaults("/start");
   s.OfiFEnd = "消去";
   SettingsFileRead read = ReadSettingsFile(Path(), s);
@@ -336,7 +336,8 @@ TEST_F(SettingsStoreTest, ASymlinkIsWrittenThrough) {
   ASSERT_EQ(::symlink((elsewhere / "shared.sys").c_str(), (dir / "hop.sys").c_str()), 0);
   const std::string before = elsewhere.ReadFile("shared.sys");
   std::string error;
-  ASSERT_TRUE(SaveSettingsFile(Path(), PlotSettings::Defaults("/hop"), error, {.keep_backup = true}))
+  ASSERT_TRUE(
+      SaveSettingsFile(Path(), PlotSettings::Defaults("/hop"), error, {.keep_backup = true}))
       << error;
   EXPECT_EQ(dir.ReadFile("Tovrin.sys.bak"), before);
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "hop.sys"));

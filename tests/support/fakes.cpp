@@ -11,8 +11,7 @@ class FakeConnection : public PrinterConnection {
     doc_.calls.push_back("open");
   }
   ~FakeConnection() override { doc_.calls.push_back("close"); }
-  bool StartDocument(const std::string& job_name, const std::string& title,
-                     std::string&) override {
+  bool StartDocument(const std::string& job_name, const std::string& title, std::string&) override {
     doc_.job_name = job_name;
     doc_.title = title;
     doc_.calls.push_back("start");
@@ -37,7 +36,7 @@ class FakeConnection : public PrinterConnection {
 }  // namespace
 
 std::unique_ptr<PrinterConnection> FakeSpooler::OpenPrinter(const std::string& name,
-                                                           std::string& error) {
+                                                            std::string& error) {
   if (std::find(printers.begin(), printers.end(), name) == printers.end()) {
     error = "no such printer";
     return nullptr;

@@ -26,7 +26,10 @@ class FakeHost : public JobHost {
   }
   void AddLog(const std::string& line) override { log.push_back(line); }
   void ReplaceLastLog(const std::string& line) override {
-    if (log.empty()) log.push_back(line); else log.back() = line;
+    if (log.empty())
+      log.push_back(line);
+    else
+      log.back() = line;
   }
   void ProcessEvents() override {
     ++events;
@@ -66,7 +69,8 @@ class FakeSpooler : public Spooler {
 
   std::string DefaultPrinter() override { return default_printer; }
   std::vector<std::string> InstalledPrinters() override { return printers; }
-  std::unique_ptr<PrinterConnection> OpenPrinter(const std::string& name, std::string& error) override;
+  std::unique_ptr<PrinterConnection> OpenPrinter(const std::string& name,
+                                                 std::string& error) override;
   // Jobs are numbered from 1 in delivery order; their state is `job_state`'s
   // answer, completed when it is not set.
   PrintJobStatus QueryJob(const std::string& printer, int job_id) override {

@@ -45,7 +45,9 @@ class OfiBuilder {
   // Sheet sub-commands.
   OfiBuilder& Scale(int w) { return Sheet(0x0157, {w}); }
   OfiBuilder& PenChoice(int p) { return Sheet(0x0132, {p}); }
-  OfiBuilder& SheetRecord(int ex, int ey, int cx, int cy) { return Sheet(0x0452, {ex, ey, cx, cy}); }
+  OfiBuilder& SheetRecord(int ex, int ey, int cx, int cy) {
+    return Sheet(0x0452, {ex, ey, cx, cy});
+  }
   OfiBuilder& Copies(int n) { return Sheet(0x0156, {n}); }
   OfiBuilder& DashUnit(int u) { return Sheet(0x014A, {u}); }
 
@@ -154,7 +156,8 @@ class OfiBuilder {
   bool Save(const std::string& path) const {
     std::vector<uint8_t> bytes = Bytes();
     std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(f);
   }
 

@@ -34,9 +34,9 @@ TEST_F(TextTest, AnnotationLineFloorsTheScaledDifferenceOnce) {
 }
 
 TEST_F(TextTest, PaletteColours) {
-  settings.OfiC3 = 255;  // pure red
-  settings.OfiC4 = -1;   // two's complement: white
-  settings.OfiC5 = 254.5;        // halves to even: 254
+  settings.OfiC3 = 255;                   // pure red
+  settings.OfiC4 = -1;                    // two's complement: white
+  settings.OfiC5 = 254.5;                 // halves to even: 254
   settings.OfiC6 = 4294967296.0 + 65791;  // beyond 24 bits: only the low bytes count
   OfiBuilder b;
   b.Palette(3).Palette(0).Palette(12).Palette(-1).Palette(4).Palette(5).Palette(6);

@@ -40,8 +40,8 @@ TEST_F(TextTest, SameSizeAndFamilyWritesNoFontInstructionAgain) {
 TEST_F(TextTest, NewWidthBetweenRecordsWritesANewSize) {
   OfiBuilder b = Bytes("[");
   b.Size(100, 400, 0).ByteText(10, 20, "[");
-  EXPECT_EQ(Body(b), kSize + Pe(20, 10) + "LB[" + kEtx + "SSSI0.25,1.0LM0" + Pe(20, 10) + "LB[" +
-                         kEtx);
+  EXPECT_EQ(Body(b),
+            kSize + Pe(20, 10) + "LB[" + kEtx + "SSSI0.25,1.0LM0" + Pe(20, 10) + "LB[" + kEtx);
 }
 
 TEST_F(TextTest, MixedRecordSwitchesFamilyAtEveryChange) {
@@ -64,8 +64,10 @@ TEST_F(TextTest, FullWidthKatakanaMovesBeforeTheFont) {
 TEST_F(TextTest, WideFromSingleLabels) {
   // 0x81 (diameter) and 0x02 always go wide; "A" too with MojiE 全角.
   settings.MojiE = "全角";
-  EXPECT_EQ(Body(Bytes("\x81" "A\x02")), Pe(20, 10) + kKanji + "LB&U" + kEnd2 + ";" + Pe(20, 10) +
-                                             "LB#A" + kEnd2 + ";" + Pe(20, 10) + kEnd2 + ";");
+  EXPECT_EQ(Body(Bytes("\x81"
+                       "A\x02")),
+            Pe(20, 10) + kKanji + "LB&U" + kEnd2 + ";" + Pe(20, 10) + "LB#A" + kEnd2 + ";" +
+                Pe(20, 10) + kEnd2 + ";");
 }
 
 TEST_F(TextTest, FullWidthLetterRowEitherWay) {
@@ -84,9 +86,9 @@ TEST_F(TextTest, VoicedKatakanaHasNoHalfWidthForm) {
 TEST_F(TextTest, RowOneSymbolsAndPunctuation) {
   // ， becomes "," (a letter-class code); 「 the kana bracket; ・ stays
   // full-width.
-  EXPECT_EQ(Body(Jis({{1, 4}, {1, 54}, {1, 6}})),
-            kSize + "SD1,4,6,-3;" + Pe(20, 10) + "LB," + kEtx + "SD1,43,6,1;" + Pe(20, 10) + "LB\x22" + kEtx +
-                kKanji + Pe(20, 10) + "LB!&" + kEnd2);
+  EXPECT_EQ(Body(Jis({{1, 4}, {1, 54}, {1, 6}})), kSize + "SD1,4,6,-3;" + Pe(20, 10) + "LB," +
+                                                      kEtx + "SD1,43,6,1;" + Pe(20, 10) + "LB\x22" +
+                                                      kEtx + kKanji + Pe(20, 10) + "LB!&" + kEnd2);
 }
 
 TEST_F(TextTest, SymbolRowSpecialForms) {

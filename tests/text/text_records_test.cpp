@@ -26,8 +26,10 @@ TEST_F(TextTest, DirectionZeroRunsAlongXAndTextFlushesInOrder) {
   // the font, the move and the label, advancing one pitch along +X.
   OfiBuilder b;
   b.Slant(0).Direction(0).Size(200, 400, 300).ByteText(10, 20, "AB");
-  EXPECT_EQ(Body(b), "ES0.0" "DI0.0,1.0;ES0.0;SL0.0;" + kSize + "SD1,4,6,-3;" + Pe(20, 10) +
-                         "LBA" + kEtx + Pe(20, 310) + "LBB" + kEtx);
+  EXPECT_EQ(Body(b),
+            "ES0.0"
+            "DI0.0,1.0;ES0.0;SL0.0;" +
+                kSize + "SD1,4,6,-3;" + Pe(20, 10) + "LBA" + kEtx + Pe(20, 310) + "LBB" + kEtx);
 }
 
 TEST_F(TextTest, RepeatedAttributesAreNotWrittenAgain) {
@@ -60,8 +62,8 @@ TEST_F(TextTest, LongSizeCombinesWordPairsLowFirst) {
   OfiBuilder b;
   b.Direction(0).SizePitch(200, 400, 70000).ByteText(0, 0, "[[");
   // 70000 = 0x00011170 from two words; E = 70000 / 300 - 1.
-  EXPECT_EQ(Body(b), "ES232.33333DI0.0,1.0;ES232.33333;" + kSize + Pe(0, 0) + "LB[" +
-                         kEtx + Pe(0, 70000) + "LB[" + kEtx);
+  EXPECT_EQ(Body(b), "ES232.33333DI0.0,1.0;ES232.33333;" + kSize + Pe(0, 0) + "LB[" + kEtx +
+                         Pe(0, 70000) + "LB[" + kEtx);
 }
 
 TEST_F(TextTest, NegativeLongPitchIsTakenPlus4294967294) {

@@ -14,7 +14,9 @@ PlotSettings Settings() { return PlotSettings::Defaults("/tmp"); }
 
 TEST(ReaderCycle, EndMarkerAloneGivesPreambleAndTrailer) {
   auto t = Translate(Settings(), OfiBuilder().End());
-  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\x1b" "E");
+  EXPECT_EQ(t.glf,
+            "\x1b%-1BBPINPUSP0\x1b"
+            "E");
   EXPECT_EQ(t.result.end, DrawingEnd::Finished);
 }
 
@@ -23,14 +25,18 @@ TEST(ReaderCycle, MarkerDoesNotConsumeTheCommandAfterIt) {
   OfiBuilder b;
   b.Word(OfiBuilder::kEscAt).Copies(3).End();
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP2;\x1b" "E");
+  EXPECT_EQ(t.glf,
+            "\x1b%-1BBPINPUSP0PGRP2;\x1b"
+            "E");
 }
 
 TEST(ReaderCycle, StrayEndWordAndUnknownWordsAreSkipped) {
   OfiBuilder b;
   b.Words({0x0045, 0x1234, 0xFFFF}).Sheet(0x0199, {0x0156}).Copies(2).End();
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_EQ(t.glf,
+            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
+            "E");
 }
 
 TEST(ReaderCycle, UnknownCommandParametersAreReadAsTopLevelWords) {
@@ -38,23 +44,37 @@ TEST(ReaderCycle, UnknownCommandParametersAreReadAsTopLevelWords) {
   OfiBuilder b;
   b.Draw(0x0299, {OfiBuilder::kEscBang, 0x0156, 4}).End();
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP3;\x1b" "E");
+  EXPECT_EQ(t.glf,
+            "\x1b%-1BBPINPUSP0PGRP3;\x1b"
+            "E");
 }
 
 TEST(ReaderCycle, CopyCountRules) {
   JobContext job(MakeSnapshot(Settings()));
-  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9), "PUSP0\x1b" "E");
-  EXPECT_EQ(Translate(job, OfiBuilder().Copies(1).End()).glf.substr(9), "PUSP0\x1b" "E");
-  EXPECT_EQ(Translate(job, OfiBuilder().Copies(3).End()).glf.substr(9), "PUSP0PGRP2;\x1b" "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9),
+            "PUSP0\x1b"
+            "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(1).End()).glf.substr(9),
+            "PUSP0\x1b"
+            "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(3).End()).glf.substr(9),
+            "PUSP0PGRP2;\x1b"
+            "E");
   // The count carries over to the next drawing of the job.
-  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9), "PUSP0PGRP2;\x1b" "E");
-  EXPECT_EQ(Translate(job, OfiBuilder().Copies(0).End()).glf.substr(9), "PUSP0PGRP-1;\x1b" "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9),
+            "PUSP0PGRP2;\x1b"
+            "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(0).End()).glf.substr(9),
+            "PUSP0PGRP-1;\x1b"
+            "E");
 }
 
 TEST(ReaderCycle, EndOfFileBeforeTheEndMarkerLeavesTheDrawingIncomplete) {
   // No end marker at all: the trailer is still written, the drawing is incomplete.
   auto t = Translate(Settings(), OfiBuilder().Copies(2));
-  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_EQ(t.glf,
+            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
+            "E");
   EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
   // A prefix, or ESC '@', as the very last word.
   EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscDollar)).result.end,
@@ -63,7 +83,9 @@ TEST(ReaderCycle, EndOfFileBeforeTheEndMarkerLeavesTheDrawingIncomplete) {
             DrawingEnd::Incomplete);
   // A command whose parameter is missing does not run: no copy count.
   t = Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscBang).Word(0x0156));
-  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\x1b" "E");
+  EXPECT_EQ(t.glf,
+            "\x1b%-1BBPINPUSP0\x1b"
+            "E");
   EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
   // An empty file, and a text file named like a drawing.
   EXPECT_EQ(Translate(Settings(), OfiBuilder()).result.end, DrawingEnd::Incomplete);
@@ -76,7 +98,9 @@ TEST(ReaderCycle, EndOfFileBeforeTheEndMarkerLeavesTheDrawingIncomplete) {
   JobContext job(MakeSnapshot(Settings()));
   GlfWriter out;
   EXPECT_EQ(TranslateDrawing(job, bytes, out, [] { return true; }).end, DrawingEnd::Incomplete);
-  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_EQ(out.Bytes(),
+            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
+            "E");
   // The same drawing with its end marker is finished.
   EXPECT_EQ(Translate(Settings(), OfiBuilder().Copies(2).End()).result.end, DrawingEnd::Finished);
 }
@@ -85,7 +109,9 @@ TEST(ReaderCycle, IncompleteCommandWritesNothingNotEvenItsPen) {
   OfiBuilder b;
   b.LineClass(0x12).Word(OfiBuilder::kEscDollar).Word(0x0153);  // S/1 without its word
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\x1b" "E");
+  EXPECT_EQ(t.glf,
+            "\x1b%-1BBPINPUSP0\x1b"
+            "E");
 }
 
 TEST(ReaderCycle, AbortStopsBeforeTheNextWordAndStillWritesTheTrailer) {
@@ -96,7 +122,9 @@ TEST(ReaderCycle, AbortStopsBeforeTheNextWordAndStillWritesTheTrailer) {
   // Asked before every word: allow the first top-level word only.
   DrawingResult r = TranslateDrawing(job, bytes, out, [&] { return ++asked <= 1; }, {.words = 1});
   EXPECT_EQ(r.end, DrawingEnd::Aborted);
-  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\x1b" "E");
+  EXPECT_EQ(out.Bytes(),
+            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
+            "E");
 }
 
 size_t Count(std::string_view text, std::string_view what) {
@@ -118,10 +146,12 @@ TEST(ReaderCycle, AsksAgainWithinTheWordStride) {
   JobContext job(MakeSnapshot(Settings()));
   GlfWriter out;
   std::vector<size_t> asked_at;
-  DrawingResult r = TranslateDrawing(job, bytes, out, [&] {
-    asked_at.push_back(out.Bytes().size());
-    return asked_at.size() < 2;
-  }, {.words = 600, .glf_bytes = uint64_t{1} << 40});
+  DrawingResult r = TranslateDrawing(job, bytes, out,
+                                     [&] {
+                                       asked_at.push_back(out.Bytes().size());
+                                       return asked_at.size() < 2;
+                                     },
+                                     {.words = 600, .glf_bytes = uint64_t{1} << 40});
   EXPECT_EQ(r.end, DrawingEnd::Aborted);
   ASSERT_EQ(asked_at.size(), 2u);
   // The sheet's words and 100 lines make 600 words: the abort comes after
@@ -129,7 +159,9 @@ TEST(ReaderCycle, AsksAgainWithinTheWordStride) {
   const size_t drawn = Count(out.Bytes(), "PE<=");
   EXPECT_GE(drawn, 95u);
   EXPECT_LE(drawn, 101u);
-  EXPECT_TRUE(out.Bytes().ends_with("PUSP0\x1b" "E"));
+  EXPECT_TRUE(
+      out.Bytes().ends_with("PUSP0\x1b"
+                            "E"));
 }
 
 TEST(ReaderCycle, AsksAgainOnceTheGlfGrowsByTheByteStride) {
@@ -137,10 +169,12 @@ TEST(ReaderCycle, AsksAgainOnceTheGlfGrowsByTheByteStride) {
   JobContext job(MakeSnapshot(Settings()));
   GlfWriter out;
   std::vector<size_t> asked_at;
-  DrawingResult r = TranslateDrawing(job, bytes, out, [&] {
-    asked_at.push_back(out.Bytes().size());
-    return true;
-  }, {.words = size_t{1} << 40, .glf_bytes = 2000});
+  DrawingResult r = TranslateDrawing(job, bytes, out,
+                                     [&] {
+                                       asked_at.push_back(out.Bytes().size());
+                                       return true;
+                                     },
+                                     {.words = size_t{1} << 40, .glf_bytes = 2000});
   EXPECT_EQ(r.end, DrawingEnd::Finished);
   ASSERT_GT(asked_at.size(), 10u);
   // Each ask comes with the first word after 2000 more bytes: never later
@@ -157,7 +191,9 @@ TEST(ReaderCycle, DefaultStrideStillAsksBeforeTheFirstWord) {
   auto bytes = OfiBuilder().Copies(2).End().Bytes();
   DrawingResult r = TranslateDrawing(job, bytes, out, [] { return false; });
   EXPECT_EQ(r.end, DrawingEnd::Aborted);
-  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0\x1b" "E");
+  EXPECT_EQ(out.Bytes(),
+            "\x1b%-1BBPINPUSP0\x1b"
+            "E");
 }
 
 TEST(ReaderCycle, SheetLinesHaveNoLineBreaks) {

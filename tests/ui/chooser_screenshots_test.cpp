@@ -29,7 +29,10 @@ TEST(ChooserScreenshots, Capture) {
   if (!out || !*out) GTEST_SKIP() << "TOVRIN_SHOT_DIR not set";
 
   test::TempFolder start, dir;
-  struct Sample { const char* file; const char* header; };
+  struct Sample {
+    const char* file;
+    const char* header;
+  };
   for (const Sample& s : {Sample{"A-1001.OFI", "ZU-1001 軸受台  ,R01 "},
                           Sample{"A-1002.OFI", "ZU-1002 歯車箱  ,R03 "},
                           Sample{"B-2001.ofi", "BU-2001 ﾌﾗﾝｼﾞ   ,R00 "},

@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <functional>
 
+#include "drawing_files.h"
 #include "fakes.h"
 #include "job/header_text.h"
 #include "job/plot_job.h"
-#include "drawing_files.h"
 #include "ofi_builder.h"
 #include "temp_folder.h"
 #include "ui/file_chooser.h"

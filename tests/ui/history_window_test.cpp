@@ -72,7 +72,8 @@ TEST_F(HistoryWindowTest, ButtonShowsTheRowsNewestFirstWithJapaneseLabels) {
   QStringList headings;
   for (int c = 0; c < w->Table()->columnCount(); ++c)
     headings << w->Table()->horizontalHeaderItem(c)->text();
-  EXPECT_EQ(headings.join(","), QString::fromUtf8("開始,終了,ファイル,図面,OFI,GLF,結果,プリンタ,ジョブ,状態,理由"));
+  EXPECT_EQ(headings.join(","),
+            QString::fromUtf8("開始,終了,ファイル,図面,OFI,GLF,結果,プリンタ,ジョブ,状態,理由"));
   ASSERT_EQ(w->Table()->rowCount(), 3);
   EXPECT_EQ(Cell(w, 0, 2), "C.OFI");
   EXPECT_EQ(Cell(w, 0, 6), "出図中止");
@@ -105,7 +106,8 @@ TEST_F(HistoryWindowTest, HistoryButtonTakesAFreePlaceAndLeavesEveryControlWhere
   EXPECT_TRUE(window->rect().contains(button->geometry()));
   for (QWidget* other : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     if (other == button || !other->isVisible() || other->isWindow()) continue;
-    EXPECT_FALSE(button->geometry().intersects(other->geometry())) << other->objectName().toStdString();
+    EXPECT_FALSE(button->geometry().intersects(other->geometry()))
+        << other->objectName().toStdString();
   }
   // "作成" stays at its place (3480, 360 twips).
   const double px = window->logicalDpiY() / 1440.0;
@@ -121,7 +123,11 @@ TEST_F(HistoryWindowTest, DoubleClickOpensThePreviewOnlyOfTheKeptDrawing) {
   s.OfiOut = "ﾌﾟﾛｯﾀ";
   WriteSettings(s);
   OfiBuilder b;
-  b.Header("KEPT").Scale(10).SheetRecord(29700, 21000, 29700, 21000).Line(1000, 1000, 9000, 5000).End();
+  b.Header("KEPT")
+      .Scale(10)
+      .SheetRecord(29700, 21000, 29700, 21000)
+      .Line(1000, 1000, 9000, 5000)
+      .End();
   b.Save(ofi / "A.OFI");
   Open().show();
   window->RunJob();
@@ -137,7 +143,8 @@ TEST_F(HistoryWindowTest, DoubleClickOpensThePreviewOnlyOfTheKeptDrawing) {
   ASSERT_EQ(w->Table()->rowCount(), 3);  // and the job's own row, added first
 
   DoubleClickRow(w, 1);  // the earlier one
-  EXPECT_TRUE(window->findChildren<PreviewWindow*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+  EXPECT_TRUE(
+      window->findChildren<PreviewWindow*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
   EXPECT_EQ(w->Status()->text(), QString::fromUtf8("この図面の出図イメージは残っていません"));
 
   DoubleClickRow(w, 0);

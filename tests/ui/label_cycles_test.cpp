@@ -61,8 +61,8 @@ TEST_F(LabelCycleTest, ThicknessRunsMinusSevenToSevenThenAllLevelsThenBack) {
   Open();
   window->SetFieldText("Text27", "-7");
   Texts seen = ClickTimes("Label31", "Text27", 16);
-  EXPECT_EQ(seen, (Texts{"-6", "-5", "-4", "-3", "-2", "-1", "0", "1", "2", "3", "4", "5", "6",
-                         "7", "9999", "-7"}));
+  EXPECT_EQ(seen, (Texts{"-6", "-5", "-4", "-3", "-2", "-1", "0", "1", "2", "3", "4", "5", "6", "7",
+                         "9999", "-7"}));
 }
 
 TEST_F(LabelCycleTest, LevelToggleAtStartWithAllLevelsLoadedEmptiesTheFields) {

@@ -24,7 +24,8 @@ QRect TextRect(const QLabel& label) {
 TEST_F(LabelLayoutTest, EveryLabelShowsItsWholeText) {
   Form1& w = Open();
   w.show();
-  ASSERT_TRUE(QFontInfo(w.font()).family().startsWith("IPA")) << QFontInfo(w.font()).family().toStdString();
+  ASSERT_TRUE(QFontInfo(w.font()).family().startsWith("IPA"))
+      << QFontInfo(w.font()).family().toStdString();
   int checked = 0;
   for (QLabel* label : w.findChildren<QLabel*>()) {
     if (!label->isVisible() || label->text().isEmpty()) continue;
@@ -38,8 +39,8 @@ TEST_F(LabelLayoutTest, EveryLabelShowsItsWholeText) {
     const QRect on_window(label->mapTo(&w, text.topLeft()), text.size());
     for (QWidget* other : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
       if (other == label || !other->isVisible()) continue;
-      EXPECT_FALSE(other->geometry().intersects(on_window)) << "covered by "
-          << other->objectName().toStdString();
+      EXPECT_FALSE(other->geometry().intersects(on_window))
+          << "covered by " << other->objectName().toStdString();
     }
   }
   EXPECT_GE(checked, 40);
@@ -54,8 +55,8 @@ TEST_F(LabelLayoutTest, EveryButtonCaptionFits) {
   for (QPushButton* button : w.findChildren<QPushButton*>()) {
     SCOPED_TRACE(button->objectName().toStdString());
     const QFontMetrics metrics(button->font());
-    const QRect text = metrics.boundingRect(button->rect(), Qt::AlignCenter,
-                                            CaptionLines(button->text()));
+    const QRect text =
+        metrics.boundingRect(button->rect(), Qt::AlignCenter, CaptionLines(button->text()));
     EXPECT_TRUE(button->rect().contains(text)) << text.width() << "x" << text.height();
   }
 }

@@ -66,17 +66,42 @@ std::string Line(const std::string& label, const char* suffix) {
 
 TEST_F(LifecycleTest, WithoutSettingsFileTheFieldsShowTheDefaults) {
   Form1& w = Open();
-  const std::pair<const char*, std::string> expected[] = {
-      {"Text1", start.path()}, {"Text34", "5"},     {"Text33", "17"},   {"Text2", "0"},
-      {"Text3", "90"},         {"Text4", "0"},      {"Text5", "0"},     {"Text20", "90"},
-      {"Text21", "0"},         {"Text22", "90"},    {"Text32", "A0ﾌﾟﾛｯﾀﾛｰﾙ紙"},
-      {"Text35", "縦"},        {"Text38", "縦"},    {"Text6", "3"},     {"Text7", "2"},
-      {"Text8", "1"},          {"Text9", "1"},      {"Text10", "1"},    {"Text31", "2"},
-      {"Text26", "2"},         {"Text27", "-3"},    {"Text28", "2"},    {"Text29", "2"},
-      {"Text23", "100"},       {"Text14", "全角"},  {"Text15", "全角"}, {"Text16", "0"},
-      {"Text17", "0"},         {"Text18", "0"},     {"Text19", "-0.14"}, {"Text24", "20"},
-      {"Text25", "10"},        {"Text11", "手動"},  {"Text12", "保存"}, {"Text13", "ﾌﾟﾛｯﾀ"},
-      {"Text30", ""}};
+  const std::pair<const char*, std::string> expected[] = {{"Text1", start.path()},
+                                                          {"Text34", "5"},
+                                                          {"Text33", "17"},
+                                                          {"Text2", "0"},
+                                                          {"Text3", "90"},
+                                                          {"Text4", "0"},
+                                                          {"Text5", "0"},
+                                                          {"Text20", "90"},
+                                                          {"Text21", "0"},
+                                                          {"Text22", "90"},
+                                                          {"Text32", "A0ﾌﾟﾛｯﾀﾛｰﾙ紙"},
+                                                          {"Text35", "縦"},
+                                                          {"Text38", "縦"},
+                                                          {"Text6", "3"},
+                                                          {"Text7", "2"},
+                                                          {"Text8", "1"},
+                                                          {"Text9", "1"},
+                                                          {"Text10", "1"},
+                                                          {"Text31", "2"},
+                                                          {"Text26", "2"},
+                                                          {"Text27", "-3"},
+                                                          {"Text28", "2"},
+                                                          {"Text29", "2"},
+                                                          {"Text23", "100"},
+                                                          {"Text14", "全角"},
+                                                          {"Text15", "全角"},
+                                                          {"Text16", "0"},
+                                                          {"Text17", "0"},
+                                                          {"Text18", "0"},
+                                                          {"Text19", "-0.14"},
+                                                          {"Text24", "20"},
+                                                          {"Text25", "10"},
+                                                          {"Text11", "手動"},
+                                                          {"Text12", "保存"},
+                                                          {"Text13", "ﾌﾟﾛｯﾀ"},
+                                                          {"Text30", ""}};
   for (const auto& [field, text] : expected) EXPECT_EQ(Field(field), text) << field;
   EXPECT_EQ(Caption("Command1"), "作成");
   EXPECT_EQ(w.windowTitle().toStdString(), "Zelk-HPGL2 出図 Ve1.25");
@@ -120,7 +145,9 @@ TEST_F(LifecycleTest, CommandLinesChooseTheMode) {
       {"AUTO2.5", K::Repeat, 2500, "自動\r 2秒"},
       {"AUTO0", K::Repeat, 0, "自動\r 0秒"},
       {"AUTOx", K::Repeat, 0, "自動\r 0秒"},
-      {"AUTO30", K::Repeat, 30000, "\xe8\x87\xaa\xe5\x8b\x95\x0d\x20" "30\xe7\xa7\x92"},
+      {"AUTO30", K::Repeat, 30000,
+       "\xe8\x87\xaa\xe5\x8b\x95\x0d\x20"
+       "30\xe7\xa7\x92"},
       {"AUTO 60", K::Repeat, 60000, "自動\r 60秒"},
       {"AUTO-5", K::Repeat, 0, "自動\r 0秒"},
       {"AUTO100000", K::Repeat, 86400000, "自動\r 86400秒"},
@@ -178,8 +205,8 @@ TEST_F(LifecycleTest, SingleAutomaticRunPlotsTheFolderThenSavesAndCloses) {
   Timer("Timer2")->start(0);  // no need to wait the second
   ASSERT_TRUE(WaitClosed());
   EXPECT_EQ(file_chooser_opened, 0);
-  EXPECT_EQ(Log(), (std::vector<std::string>{Line("FIRST", "　出図終了"),
-                                             Line("SECOND", "　出図終了")}));
+  EXPECT_EQ(Log(),
+            (std::vector<std::string>{Line("FIRST", "　出図終了"), Line("SECOND", "　出図終了")}));
   EXPECT_TRUE(ofi.Exists("A.GLF"));
   EXPECT_TRUE(ofi.Exists("B.GLF"));
   EXPECT_EQ(w.ExitStatus(), 0);
@@ -251,8 +278,8 @@ TEST_F(LifecycleTest, AbortInTheMiddleOfABigDrawingStopsItAndClosesTheWindow) {
     return true;
   });
   ASSERT_TRUE(aborted);
-  EXPECT_EQ(Log(), (std::vector<std::string>{Line("SMALL", "　出図終了"),
-                                             Line("BIG", "　出図中止")}));
+  EXPECT_EQ(Log(),
+            (std::vector<std::string>{Line("SMALL", "　出図終了"), Line("BIG", "　出図中止")}));
   EXPECT_FALSE(ofi.Exists("A.OFI"));
   EXPECT_TRUE(ofi.Exists("A.GLF"));
   EXPECT_TRUE(ofi.Exists("B.OFI"));

@@ -19,7 +19,8 @@
 namespace tovrin {
 namespace {
 
-const std::filesystem::path kExamples = std::filesystem::path(__FILE__).parent_path() / "../../examples";
+const std::filesystem::path kExamples =
+    std::filesystem::path(__FILE__).parent_path() / "../../examples";
 
 using test::Save;
 using test::Settle;
@@ -31,7 +32,8 @@ TEST(PreviewScreenshots, Capture) {
   for (const char* name : {"BRACKET.OFI", "FLANGE.OFI", "SHAFT.OFI"})
     std::filesystem::copy_file(kExamples / name, dir / name);
 
-  PreviewTranslation flange = TranslateForPreview(dir / "FLANGE.OFI", PlotSettings::Defaults(start.path()));
+  PreviewTranslation flange =
+      TranslateForPreview(dir / "FLANGE.OFI", PlotSettings::Defaults(start.path()));
   ASSERT_FALSE(flange.glf.empty()) << flange.problem;
   PreviewWindow window("FLANGE.OFI", flange.glf, 1);
   window.setAttribute(Qt::WA_DeleteOnClose, false);

@@ -162,7 +162,8 @@ class PlotViewTest : public ::testing::Test {
   }
   QImage Shown() { return view.grab().toImage(); }
   void Wheel(QPointF at, int delta) {
-    QWheelEvent event(at, view.mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QWheelEvent event(at, view.mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                      false);
     QApplication::sendEvent(&view, &event);
   }
   PlotView view;
@@ -195,8 +196,8 @@ TEST_F(PlotViewTest, DraggingPansByTheMouseMoveAndDoubleClickFitsAgain) {
   view.ZoomAt({200, 150}, 3);
   const QTransform zoomed = view.View();
   QTest::mousePress(&view, Qt::LeftButton, {}, {100, 100});
-  QMouseEvent move(QEvent::MouseMove, QPointF(160, 70), view.mapToGlobal(QPointF(160, 70)), Qt::NoButton,
-                   Qt::LeftButton, {});
+  QMouseEvent move(QEvent::MouseMove, QPointF(160, 70), view.mapToGlobal(QPointF(160, 70)),
+                   Qt::NoButton, Qt::LeftButton, {});
   QApplication::sendEvent(&view, &move);
   QTest::mouseRelease(&view, Qt::LeftButton, {}, {160, 70});
   EXPECT_DOUBLE_EQ(view.View().dx(), zoomed.dx() + 60);
@@ -228,7 +229,8 @@ TEST_F(ChooserPaneTest, OriginalControlsKeepTheirPlacesAndThePaneLiesRightOfThem
   Fan("A", 1).Save(dir / "A.OFI");
   FileChooser c(nullptr, dir.path(), start.path(), ChooserPosition{});
   auto twips = [&](int l, int t, int w, int h) {
-    return QRect(TwipsToPixelsX(&c, l), TwipsToPixelsY(&c, t), TwipsToPixelsX(&c, w), TwipsToPixelsY(&c, h));
+    return QRect(TwipsToPixelsX(&c, l), TwipsToPixelsY(&c, t), TwipsToPixelsX(&c, w),
+                 TwipsToPixelsY(&c, h));
   };
   EXPECT_EQ(c.DrawingList()->geometry(), twips(120, 120, 6132, 2580));
   EXPECT_EQ(c.FolderTree()->geometry(), twips(6360, 480, 2532, 1704));
@@ -252,7 +254,8 @@ TEST_F(ChooserPaneTest, SelectedDrawingIsTranslatedWithTheGivenSettings) {
   PlotSettings half = PlotSettings::Defaults(start.path());
   half.OfiS = "50";
   const std::string expected = Translate(half, three).glf;
-  ASSERT_NE(InkOf(expected).x1, InkOf(Translate(PlotSettings::Defaults(start.path()), three).glf).x1);
+  ASSERT_NE(InkOf(expected).x1,
+            InkOf(Translate(PlotSettings::Defaults(start.path()), three).glf).x1);
 
   FileChooser c(nullptr, dir.path(), start.path(), ChooserPosition{}, &half);
   c.show();
@@ -282,7 +285,8 @@ TEST_F(ChooserPaneTest, HugeOrUnreadableDrawingsShowAReasonInstead) {
   ChooserPreview pane(nullptr, PlotSettings::Defaults(start.path()));
   pane.ShowDrawing(huge);
   EXPECT_FALSE(pane.View()->HasPicture());
-  EXPECT_NE(pane.View()->Message().indexOf("大きすぎる"), -1) << pane.View()->Message().toStdString();
+  EXPECT_NE(pane.View()->Message().indexOf("大きすぎる"), -1)
+      << pane.View()->Message().toStdString();
 }
 
 TEST_F(ChooserPaneTest, ATranslationOutOfTimeShowsThePartMade) {
@@ -291,7 +295,8 @@ TEST_F(ChooserPaneTest, ATranslationOutOfTimeShowsThePartMade) {
   for (int i = 0; i < 20000; ++i) big.Line(i % 1000, 0, 1000, i % 700);
   big.End();
   big.Save(dir / "BIG.OFI");
-  PreviewTranslation t = TranslateForPreview(dir / "BIG.OFI", PlotSettings::Defaults(start.path()), 0);
+  PreviewTranslation t =
+      TranslateForPreview(dir / "BIG.OFI", PlotSettings::Defaults(start.path()), 0);
   EXPECT_TRUE(t.partial);
   EXPECT_FALSE(t.glf.empty());
   EXPECT_FALSE(t.problem.empty());

@@ -30,8 +30,10 @@ QStringList Texts(const QListWidget* list) {
 // action did not, so a fault cannot hang the suite.
 std::optional<std::string> ChooseWith(Spooler& spooler, std::function<void(PrinterChooser&)> act) {
   QTimer::singleShot(0, [act] {
-    if (auto* c = dynamic_cast<PrinterChooser*>(QApplication::activeModalWidget())) act(*c);
-    else ADD_FAILURE() << "no printer chooser shown";
+    if (auto* c = dynamic_cast<PrinterChooser*>(QApplication::activeModalWidget()))
+      act(*c);
+    else
+      ADD_FAILURE() << "no printer chooser shown";
   });
   QTimer::singleShot(5000, [] {
     if (auto* c = dynamic_cast<PrinterChooser*>(QApplication::activeModalWidget())) c->reject();

@@ -128,8 +128,9 @@ TEST_F(SettingsFileTest, ALinkedSettingsFileIsWrittenThrough) {
 using ProgramRun = CommandRun;
 
 ProgramRun RunTovrin(const TempFolder& folder, const std::string& args) {
-  return RunCommand("cd '" + folder.path() + "' && QT_QPA_PLATFORM=offscreen timeout 20 '" TOVRIN_GUI_PATH
-                    "' " + args + " 2>&1");
+  return RunCommand("cd '" + folder.path() +
+                    "' && QT_QPA_PLATFORM=offscreen timeout 20 '" TOVRIN_GUI_PATH "' " + args +
+                    " 2>&1");
 }
 
 TEST(TovrinProgram, HelpAndVersionOpenNoWindowAndWriteNothing) {

@@ -37,33 +37,27 @@ bool HeldBySomeone(const std::string& reasons) {
 State FromJobState(int state, const std::string& reasons) {
   switch (state) {
     case IPP_JSTATE_PENDING:
-    case IPP_JSTATE_PROCESSING:
-      return State::Pending;
-    case IPP_JSTATE_HELD:
-      return HeldBySomeone(reasons) ? State::Stopped : State::Pending;
-    case IPP_JSTATE_STOPPED:
-      return State::Stopped;
+    case IPP_JSTATE_PROCESSING: return State::Pending;
+    case IPP_JSTATE_HELD: return HeldBySomeone(reasons) ? State::Stopped : State::Pending;
+    case IPP_JSTATE_STOPPED: return State::Stopped;
     case IPP_JSTATE_CANCELED:
-    case IPP_JSTATE_ABORTED:
-      return State::Failed;
-    case IPP_JSTATE_COMPLETED:
-      return State::Completed;
-    default:
-      return State::Unknown;
+    case IPP_JSTATE_ABORTED: return State::Failed;
+    case IPP_JSTATE_COMPLETED: return State::Completed;
+    default: return State::Unknown;
   }
 }
 
 // A job waiting on a stopped printer waits for someone to act, not for time.
 void CheckPrinter(CupsServer& server, const std::string& printer_uri, PrintJobStatus& status) {
   Ipp printer = server.Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", printer_uri,
-                    {"printer-state", "printer-state-message", "printer-state-reasons"});
+                           {"printer-state", "printer-state-message", "printer-state-reasons"});
   if (!printer || ippGetStatusCode(printer.get()) > IPP_STATUS_OK_EVENTS_COMPLETE) return;
   ipp_attribute_t* state = ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
   if (!state || ippGetInteger(state, 0) != IPP_PSTATE_STOPPED) return;
   status.state = State::Stopped;
-  status.reason = FirstOf(IppText(printer.get(), "printer-state-message"),
-                          FirstOf(Keywords(printer.get(), "printer-state-reasons"),
-                                  "the printer is stopped"));
+  status.reason =
+      FirstOf(IppText(printer.get(), "printer-state-message"),
+              FirstOf(Keywords(printer.get(), "printer-state-reasons"), "the printer is stopped"));
 }
 
 }  // namespace
@@ -78,8 +72,9 @@ PrintJobStatus CupsSpooler::QueryJob(const std::string& printer, int job_id) {
   char uri[HTTP_MAX_URI];
   httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
                    "/jobs/%d", job_id);
-  Ipp job = server.Ask(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri,
-                {"job-state", "job-state-reasons", "job-printer-state-message", "job-printer-uri"});
+  Ipp job = server.Ask(
+      IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri,
+      {"job-state", "job-state-reasons", "job-printer-state-message", "job-printer-uri"});
   if (!job) {
     status.reason = server.Failure("no answer");
     return status;

@@ -133,8 +133,8 @@ std::unique_ptr<PrinterConnection> CupsSpooler::OpenPrinter(const std::string& n
   }
   // Asked directly: cupsGetNamedDest falls back to a search over libcups's
   // own connection, unbounded, when the server does not answer.
-  Ipp printer = server->Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", PrinterUri(name),
-                            {"printer-name"});
+  Ipp printer =
+      server->Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", PrinterUri(name), {"printer-name"});
   if (!printer || ippGetStatusCode(printer.get()) > IPP_STATUS_OK_EVENTS_COMPLETE) {
     error = server->Failure("no such printer");
     return nullptr;
