@@ -14,7 +14,7 @@ build=${BUILD_DIR:-$root/build}
 run="$build/demo-run"
 rm -rf "$run"
 mkdir -p "$run"
-cp "$root"/examples/*.OFI "$run"/
+cp -p "$root"/examples/*.OFI "$run"/  # -p: settled drawings, plotted at once
 cd "$run"
 echo "== job log"
 status=0
