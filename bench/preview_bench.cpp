@@ -85,9 +85,7 @@ std::string MakeGlf(size_t target_bytes) {
       }
     }
   }
-  return glf +
-         "PUSP0\x1b"
-         "E";
+  return glf + "PUSP0\033E";
 }
 
 const std::string& Glf() {

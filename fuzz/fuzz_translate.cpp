@@ -49,9 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tovrin::TranslateDrawing(job, ofi, out, [] { return true; });
     const std::string& glf = out.Bytes();
     FUZZ_CHECK(glf.rfind("\x1b%-1BBPIN", 0) == 0);
-    FUZZ_CHECK(glf.size() >= 11 && glf.compare(glf.size() - 2, 2,
-                                               "\x1b"
-                                               "E") == 0);
+    FUZZ_CHECK(glf.size() >= 11 && glf.compare(glf.size() - 2, 2, "\033E") == 0);
   }
   return 0;
 }

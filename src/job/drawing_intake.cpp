@@ -115,7 +115,7 @@ PlotJob::Intake PlotJob::ReadSettled(Candidate& c, Drawing& d, std::vector<uint8
     if (!c.stamp) return Unreadable(c, d, error);
     if (!IsFresh(*c.stamp)) {
       FileStamp read_stamp;
-      const ReadResult read = ReadPlainFile(d.ofi_path, MaxDrawingBytes(), ofi, read_stamp, error);
+      const ReadResult read = ReadPlainFile(d.ofi_path, max_drawing_bytes_, ofi, read_stamp, error);
       if (read == ReadResult::Ok && read_stamp == *c.stamp) return Intake::Ready;
       if (read != ReadResult::Ok && read != ReadResult::Changed)
         return Unreadable(c, d, error, read == ReadResult::TooLarge);

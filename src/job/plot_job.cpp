@@ -116,6 +116,7 @@ JobSummary PlotJob::Run() {
   host_.ShowOfiFolder(folder);
 
   job_number_ = 0;  // taken with the first drawing: an idle poll writes nothing
+  max_drawing_bytes_ = MaxDrawingBytes();
   settle_deadline_ = SteadySeconds() + options_.settle_wait_seconds;
   JobContext job(MakeSnapshot(settings));
   for (Candidate& c : *candidates) {

@@ -83,7 +83,7 @@ class PlotJob {
   void LogStopped(Drawing& d, const char* result, const std::string& reason);
   void Record(Drawing& d, const char* result, const std::string& reason);
   bool KeepGoing();
-  uint64_t MaxDrawingBytes() const;
+  uint64_t MaxDrawingBytes() const;  // asks the system: once per job
   void TrackDeliveries(const PlotSettings& s, const std::string& folder);
   bool CheckDelivery(const PlotSettings& s, HistoryRow& row);
   void RemoveDeliveredOfi(const HistoryRow& row);
@@ -99,6 +99,7 @@ class PlotJob {
   JobSummary summary_;
   GlfObserver glf_observer_;
   int64_t job_number_ = 0;
+  uint64_t max_drawing_bytes_ = 0;   // this job's limit
   double settle_deadline_ = 0;       // one-shot: when waiting for fresh drawings ends
   std::set<std::string> glf_names_;  // GLFs this job has written
   // What a poller reports once, not at every poll.

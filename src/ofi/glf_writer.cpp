@@ -43,13 +43,9 @@ void GlfWriter::WritePreamble() { Write("\x1b%-1BBPIN"); }
 
 void GlfWriter::WriteTrailer(int copy_count) {
   if (copy_count == 1) {
-    Write(
-        "PUSP0\x1b"
-        "E");
+    Write("PUSP0\033E");
   } else {
-    Write("PUSP0PGRP", FormatNumber(copy_count - 1, "##"),
-          ";\x1b"
-          "E");
+    Write("PUSP0PGRP", FormatNumber(copy_count - 1, "##"), ";\033E");
   }
 }
 

@@ -39,9 +39,7 @@ TEST(Batch, PlotsTheFolderAndPrintsTheFinalLines) {
   BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFMen=手動");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, "PART-1          ,    　出図終了\nPART-2          ,    　出図終了\n");
-  EXPECT_EQ(dir.ReadFile("P1.GLF"),
-            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
-            "E");
+  EXPECT_EQ(dir.ReadFile("P1.GLF"), "\x1b%-1BBPINPUSP0PGRP1;\033E");
   EXPECT_TRUE(dir.Exists("P2.ofi"));  // kept by default
   EXPECT_FALSE(dir.Exists("Tovrin.sys"));
   EXPECT_FALSE(dir.Exists("Tovrin.wok"));

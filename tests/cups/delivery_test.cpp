@@ -77,9 +77,7 @@ TEST_F(DeliveryTest, APlotterThatAcceptsGetsThePlotThenTheOfiGoes) {
   EXPECT_TRUE(Run(host, 60).Clean()) << testing::PrintToString(host.log);
   EXPECT_FALSE(ofi.Exists("A.OFI"));
   ASSERT_TRUE(plotter.WaitForJobs(1, 10s));
-  EXPECT_EQ(plotter.Jobs().at(0),
-            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
-            "E");
+  EXPECT_EQ(plotter.Jobs().at(0), "\x1b%-1BBPINPUSP0PGRP1;\033E");
   HistoryRow row = LastRow();
   EXPECT_EQ(row.result, "finished");
   EXPECT_EQ(row.cups_state, "completed");

@@ -94,17 +94,13 @@ TEST_F(DrawingTest, ShortAndOddPolylineRecordsKeepTheStreamInStep) {
   // N = 2: only the pen steps; the record's words are not read as commands.
   auto t =
       test::Translate(job, OfiBuilder().LineClass(0x01).Polyline({0x211B, 0x0156}).Copies(3).End());
-  EXPECT_EQ(t.glf, test::kPreamble +
-                       "SP3LT;PUSP0PGRP2;\x1b"
-                       "E");
+  EXPECT_EQ(t.glf, test::kPreamble + "SP3LT;PUSP0PGRP2;\033E");
   // N = 7: three points, the lone last word skipped.
   OfiBuilder b;
   b.Copies(3).Word(OfiBuilder::kEscDollar).Word(0xFF44).Count(7);
   b.Words({100, 200, 100, 600, 300, 600, 0x211B}).Words({0x0156, 4}).End();
   t = test::Translate(job, b);
-  EXPECT_EQ(t.glf, test::kPreamble +
-                       "PE<=_\xFDO\xDE?|\xC0\xBF\xBF_\xFD;PUSP0PGRP2;\x1b"
-                       "E");
+  EXPECT_EQ(t.glf, test::kPreamble + "PE<=_\xFDO\xDE?|\xC0\xBF\xBF_\xFD;PUSP0PGRP2;\033E");
 }
 
 TEST_F(DrawingTest, CoordinatesBeyond32BitsRejectTheDrawing) {

@@ -77,9 +77,7 @@ TEST_F(PlotJobTest, GlfIsNamedUpToTheFirstDotAndDrawingsRunInNameOrder) {
   AddDrawing("a.OFI", "FIRST");
   Run();
   EXPECT_TRUE(ofi.Exists("x.GLF"));
-  EXPECT_EQ(ofi.ReadFile("x.GLF"),
-            "\x1b%-1BBPINPUSP0\x1b"
-            "E");
+  EXPECT_EQ(ofi.ReadFile("x.GLF"), "\x1b%-1BBPINPUSP0\033E");
   EXPECT_EQ(host.log,
             (std::vector<std::string>{Line("FIRST", "　出図終了"), Line("SECOND", "　出図終了")}));
 }
@@ -184,9 +182,7 @@ TEST_F(PlotJobTest, DeliveryToThePlotterSendsTheGlfThenDeletesIt) {
   const auto& doc = spooler.documents[0];
   EXPECT_EQ(doc.printer, "Plotter1");
   EXPECT_EQ(doc.title, "Test");
-  EXPECT_EQ(doc.bytes,
-            "\x1b%-1BBPINPUSP0PGRP2;\x1b"
-            "E");
+  EXPECT_EQ(doc.bytes, "\x1b%-1BBPINPUSP0PGRP2;\033E");
   EXPECT_EQ(doc.calls, (std::vector<std::string>{"open", "start", "write", "end", "close"}));
   EXPECT_FALSE(ofi.Exists("A.GLF"));
   EXPECT_FALSE(ofi.Exists("A.OFI"));

@@ -22,8 +22,7 @@ std::string EveryInstruction() {
          ";PM1PE<=" + Encoded({5, 5}) + ";PE=" + Encoded({50, 5}) + ";PE=" + Encoded({50, 50}) +
          ";PM2FPEPPC2,255,0,0DI0.0,1.0;SL0.268;ES0.0;SSSI0.5,0.7LM0SD1,4,6,2;" + MoveTo(10, 10) +
          "LBA" + kEtx + "SADV0SI0.6,0.8LM1" + MoveTo(10, 400) + "LB\x34\x41" + kNulEtx +
-         ";PCDT*;LM0LBxy*PUSP0PGRP2;\x1b"
-         "E";
+         ";PCDT*;LM0LBxy*PUSP0PGRP2;\033E";
 }
 
 void ExpectSound(const PlotPicture& p, const ParseLimits& limits) {

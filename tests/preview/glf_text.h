@@ -12,9 +12,7 @@ namespace tovrin::preview::test {
 inline const std::string kEtx = "\x03";
 inline const std::string kNulEtx = std::string("\x00\x03", 2);
 inline const std::string kPreamble = "\x1b%-1BBPIN";
-inline const std::string kTrailer =
-    "PUSP0\x1b"
-    "E";
+inline const std::string kTrailer = "PUSP0\033E";
 
 // The base-64 numbers of PE, as the translation writes them.
 inline std::string Encoded(std::initializer_list<int64_t> values) {

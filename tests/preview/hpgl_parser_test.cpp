@@ -158,9 +158,7 @@ TEST(HpglParser, LabelsOfBothKindsAndTheirTerminators) {
 TEST(HpglParser, SheetRotationCopiesAndPages) {
   const std::string glf = kPreamble + "PS60000,23360RO90IP0,0,23760,33640SC0,23760,0,33640,0SP1" +
                           MoveTo(0, 0) + "PE" + Encoded({10, 10}) + ";PUSP0PGRP2;" + "SP1PE" +
-                          Encoded({10, 10}) +
-                          ";\x1b"
-                          "E";
+                          Encoded({10, 10}) + ";\033E";
   const PlotPicture p = ParseGlf(glf);
   EXPECT_EQ(p.rotation, 90);
   EXPECT_EQ(p.copies, 3);

@@ -12,9 +12,7 @@
 namespace tovrin::test {
 
 inline const std::string kPreamble = "\x1b%-1BBPIN";
-inline const std::string kTrailer1 =
-    "PUSP0\x1b"
-    "E";
+inline const std::string kTrailer1 = "PUSP0\033E";
 
 struct Translated {
   std::string glf;

@@ -14,9 +14,7 @@ PlotSettings Settings() { return PlotSettings::Defaults("/tmp"); }
 
 TEST(ReaderCycle, EndMarkerAloneGivesPreambleAndTrailer) {
   auto t = Translate(Settings(), OfiBuilder().End());
-  EXPECT_EQ(t.glf,
-            "\x1b%-1BBPINPUSP0\x1b"
-            "E");
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\033E");
   EXPECT_EQ(t.result.end, DrawingEnd::Finished);
 }
 
@@ -25,18 +23,14 @@ TEST(ReaderCycle, MarkerDoesNotConsumeTheCommandAfterIt) {
   OfiBuilder b;
   b.Word(OfiBuilder::kEscAt).Copies(3).End();
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf,
-            "\x1b%-1BBPINPUSP0PGRP2;\x1b"
-            "E");
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP2;\033E");
 }
 
 TEST(ReaderCycle, StrayEndWordAndUnknownWordsAreSkipped) {
   OfiBuilder b;
   b.Words({0x0045, 0x1234, 0xFFFF}).Sheet(0x0199, {0x0156}).Copies(2).End();
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf,
-            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
-            "E");
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP1;\033E");
 }
 
 TEST(ReaderCycle, UnknownCommandParametersAreReadAsTopLevelWords) {
@@ -44,37 +38,23 @@ TEST(ReaderCycle, UnknownCommandParametersAreReadAsTopLevelWords) {
   OfiBuilder b;
   b.Draw(0x0299, {OfiBuilder::kEscBang, 0x0156, 4}).End();
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf,
-            "\x1b%-1BBPINPUSP0PGRP3;\x1b"
-            "E");
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP3;\033E");
 }
 
 TEST(ReaderCycle, CopyCountRules) {
   JobContext job(MakeSnapshot(Settings()));
-  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9),
-            "PUSP0\x1b"
-            "E");
-  EXPECT_EQ(Translate(job, OfiBuilder().Copies(1).End()).glf.substr(9),
-            "PUSP0\x1b"
-            "E");
-  EXPECT_EQ(Translate(job, OfiBuilder().Copies(3).End()).glf.substr(9),
-            "PUSP0PGRP2;\x1b"
-            "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9), "PUSP0\033E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(1).End()).glf.substr(9), "PUSP0\033E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(3).End()).glf.substr(9), "PUSP0PGRP2;\033E");
   // The count carries over to the next drawing of the job.
-  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9),
-            "PUSP0PGRP2;\x1b"
-            "E");
-  EXPECT_EQ(Translate(job, OfiBuilder().Copies(0).End()).glf.substr(9),
-            "PUSP0PGRP-1;\x1b"
-            "E");
+  EXPECT_EQ(Translate(job, OfiBuilder().End()).glf.substr(9), "PUSP0PGRP2;\033E");
+  EXPECT_EQ(Translate(job, OfiBuilder().Copies(0).End()).glf.substr(9), "PUSP0PGRP-1;\033E");
 }
 
 TEST(ReaderCycle, EndOfFileBeforeTheEndMarkerLeavesTheDrawingIncomplete) {
   // No end marker at all: the trailer is still written, the drawing is incomplete.
   auto t = Translate(Settings(), OfiBuilder().Copies(2));
-  EXPECT_EQ(t.glf,
-            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
-            "E");
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0PGRP1;\033E");
   EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
   // A prefix, or ESC '@', as the very last word.
   EXPECT_EQ(Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscDollar)).result.end,
@@ -83,9 +63,7 @@ TEST(ReaderCycle, EndOfFileBeforeTheEndMarkerLeavesTheDrawingIncomplete) {
             DrawingEnd::Incomplete);
   // A command whose parameter is missing does not run: no copy count.
   t = Translate(Settings(), OfiBuilder().Word(OfiBuilder::kEscBang).Word(0x0156));
-  EXPECT_EQ(t.glf,
-            "\x1b%-1BBPINPUSP0\x1b"
-            "E");
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\033E");
   EXPECT_EQ(t.result.end, DrawingEnd::Incomplete);
   // An empty file, and a text file named like a drawing.
   EXPECT_EQ(Translate(Settings(), OfiBuilder()).result.end, DrawingEnd::Incomplete);
@@ -98,9 +76,7 @@ TEST(ReaderCycle, EndOfFileBeforeTheEndMarkerLeavesTheDrawingIncomplete) {
   JobContext job(MakeSnapshot(Settings()));
   GlfWriter out;
   EXPECT_EQ(TranslateDrawing(job, bytes, out, [] { return true; }).end, DrawingEnd::Incomplete);
-  EXPECT_EQ(out.Bytes(),
-            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
-            "E");
+  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\033E");
   // The same drawing with its end marker is finished.
   EXPECT_EQ(Translate(Settings(), OfiBuilder().Copies(2).End()).result.end, DrawingEnd::Finished);
 }
@@ -109,9 +85,7 @@ TEST(ReaderCycle, IncompleteCommandWritesNothingNotEvenItsPen) {
   OfiBuilder b;
   b.LineClass(0x12).Word(OfiBuilder::kEscDollar).Word(0x0153);  // S/1 without its word
   auto t = Translate(Settings(), b);
-  EXPECT_EQ(t.glf,
-            "\x1b%-1BBPINPUSP0\x1b"
-            "E");
+  EXPECT_EQ(t.glf, "\x1b%-1BBPINPUSP0\033E");
 }
 
 TEST(ReaderCycle, AbortStopsBeforeTheNextWordAndStillWritesTheTrailer) {
@@ -122,9 +96,7 @@ TEST(ReaderCycle, AbortStopsBeforeTheNextWordAndStillWritesTheTrailer) {
   // Asked before every word: allow the first top-level word only.
   DrawingResult r = TranslateDrawing(job, bytes, out, [&] { return ++asked <= 1; }, {.words = 1});
   EXPECT_EQ(r.end, DrawingEnd::Aborted);
-  EXPECT_EQ(out.Bytes(),
-            "\x1b%-1BBPINPUSP0PGRP1;\x1b"
-            "E");
+  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0PGRP1;\033E");
 }
 
 size_t Count(std::string_view text, std::string_view what) {
@@ -159,9 +131,7 @@ TEST(ReaderCycle, AsksAgainWithinTheWordStride) {
   const size_t drawn = Count(out.Bytes(), "PE<=");
   EXPECT_GE(drawn, 95u);
   EXPECT_LE(drawn, 101u);
-  EXPECT_TRUE(
-      out.Bytes().ends_with("PUSP0\x1b"
-                            "E"));
+  EXPECT_TRUE(out.Bytes().ends_with("PUSP0\033E"));
 }
 
 TEST(ReaderCycle, AsksAgainOnceTheGlfGrowsByTheByteStride) {
@@ -191,9 +161,7 @@ TEST(ReaderCycle, DefaultStrideStillAsksBeforeTheFirstWord) {
   auto bytes = OfiBuilder().Copies(2).End().Bytes();
   DrawingResult r = TranslateDrawing(job, bytes, out, [] { return false; });
   EXPECT_EQ(r.end, DrawingEnd::Aborted);
-  EXPECT_EQ(out.Bytes(),
-            "\x1b%-1BBPINPUSP0\x1b"
-            "E");
+  EXPECT_EQ(out.Bytes(), "\x1b%-1BBPINPUSP0\033E");
 }
 
 TEST(ReaderCycle, SheetLinesHaveNoLineBreaks) {
