@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "job/file_words.h"
 #include "ofi_builder.h"
 #include "platform/folder.h"
 #include "translate/reader_cycle.h"
@@ -306,8 +307,8 @@ PlotSettings BenchSettings() {
   return settings;
 }
 
-// Read the drawing, translate it into a GLF file; the abort test is a flag
-// load, as a job's is between event pumps.
+// Read the drawing through its window as the job does, translate it into a
+// GLF file; the abort test is a flag load, as a job's is between event pumps.
 void BM_TranslateDrawing(benchmark::State& state) {
   Drawing& d = g_drawings[state.range(0)];
   auto& seconds = g_seconds[std::string("translate/") + kKindNames[state.range(0)]];
@@ -315,13 +316,16 @@ void BM_TranslateDrawing(benchmark::State& state) {
   volatile bool abort_flag = false;
   for (auto _ : state) {
     IterationClock clock(seconds);
-    auto ofi = ReadDrawing(d);
+    DrawingFile file;
+    FileStamp stamp;
+    std::string error;
+    if (file.Open(d.path, UINT64_MAX, stamp, error) != ReadResult::Ok) std::abort();
+    FileWords words(file);
     JobContext job(MakeSnapshot(settings));
     GlfWriter out;
-    std::string error;
     if (!out.Open(g_output_path, error)) std::abort();
     DrawingResult r =
-        TranslateDrawing(job, {ofi.data(), d.bytes}, out, [&] { return !abort_flag; });
+        TranslateDrawing(job, WordReader(words, stamp.size), out, [&] { return !abort_flag; });
     if (r.end != DrawingEnd::Finished) state.SkipWithError("drawing not finished");
     d.glf_bytes = out.BytesWritten();
     out.Close();

@@ -95,11 +95,12 @@ void DrawSegment(Translation& tr, OfiPoint start) {
 // Room for one block of moves: two values each, and the closing ";".
 constexpr size_t kMovesPerBlock = 256;
 constexpr size_t kBlockRoom = kMovesPerBlock * 2 * kMaxEncodedDigits + 1;
+static_assert(2 * kMovesPerBlock <= WordReader::kMaxRunWords);
 
 // Points after the first as pen-down relative moves. The running position
 // advances by the moves written, so rounding never accumulates. The words
-// are read straight from the record (the dispatch checked it is all in the
-// file) and the digits go straight into the writer's buffer.
+// are read straight from the record a block at a time (the dispatch checked
+// it is all in the file) and the digits go straight into the writer's buffer.
 void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   RestorePattern(tr);
   const double scale = tr.sheet().DrawingScale;
@@ -108,9 +109,11 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   WritePoints(tr.out, "PE<=", {from.x, from.y}, "");
   double px = first.y * scale / 25;
   double py = first.x * scale / 25;
-  const uint8_t* word = tr.reader.WordBytes(tr.reader.WordPosition() + 1);
+  size_t at = tr.reader.WordPosition() + 1;
   for (size_t left = points - 1; left > 0;) {
     const size_t block = left < kMovesPerBlock ? left : kMovesPerBlock;
+    const uint8_t* word = tr.reader.WordBytes(at, 2 * block);
+    at += 2 * block;
     char* p = tr.out.Room(kBlockRoom);
     for (size_t i = 0; i < block; ++i, word += 4) {
       const double qx = static_cast<uint16_t>(word[0] | word[1] << 8);

@@ -51,7 +51,7 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
       row.result = result::kFinished;
       row.ended_ms = NowMs();
       history_->Update(row);
-      if (s.OfiFEnd != setting_values::kKeep) RemoveDeliveredOfi(row);
+      if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(row);
       return true;
     case PrintJobStatus::State::Failed:
       row.result = result::kFailed;
@@ -71,7 +71,7 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
 
 // Only the very file that was plotted: a new drawing of the same name that
 // arrived meanwhile stays.
-void PlotJob::RemoveDeliveredOfi(const HistoryRow& row) {
+void PlotJob::RemovePlottedOfi(const HistoryRow& row) {
   const std::string path = JoinPath(row.drawing.folder, row.drawing.name);
   std::string error;
   auto stamp = StampOf(path, error);

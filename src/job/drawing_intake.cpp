@@ -105,21 +105,21 @@ void PlotJob::ReportIdle(uint64_t folder_state) {
   host_.AddLog(texts::kNoDrawings);
 }
 
-// Reads the drawing once it has settled: not modified for the settle time,
-// and the same when read as when listed. A poller leaves a drawing that is
+// Opens the drawing once it has settled: not modified for the settle time,
+// and the same when opened as when listed. A poller leaves a drawing that is
 // still being written for its next poll; a one-shot job waits for it.
-PlotJob::Intake PlotJob::ReadSettled(Candidate& c, Drawing& d, std::vector<uint8_t>& ofi) {
+PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file) {
   for (;;) {
     std::string error;
     if (!c.stamp) c.stamp = StampOf(d.ofi_path, error);
     if (!c.stamp) return Unreadable(c, d, error);
     if (!IsFresh(*c.stamp)) {
-      FileStamp read_stamp;
-      const ReadResult read = ReadPlainFile(d.ofi_path, max_drawing_bytes_, ofi, read_stamp, error);
-      if (read == ReadResult::Ok && read_stamp == *c.stamp) return Intake::Ready;
-      if (read != ReadResult::Ok && read != ReadResult::Changed)
-        return Unreadable(c, d, error, read == ReadResult::TooLarge);
-      c.stamp = read_stamp;  // changed since it was listed: being written
+      FileStamp opened;
+      const ReadResult open = file.Open(d.ofi_path, max_drawing_bytes_, opened, error);
+      if (open != ReadResult::Ok) return Unreadable(c, d, error, open == ReadResult::TooLarge);
+      if (opened == *c.stamp) return Intake::Ready;
+      file.Close();
+      c.stamp = opened;  // changed since it was listed: being written
     }
     if (options_.repeat) return Intake::Leave;
     if (SteadySeconds() >= settle_deadline_ || host_.AbortRequested()) {

@@ -16,6 +16,7 @@ inline constexpr const char* kFolderUnreadable = "ＯＦＩフォルダが開け
 inline constexpr const char* kFolderBusy = "別のプログラムがこのフォルダを出図中です: ";
 inline constexpr const char* kVanished = " は読む前に無くなりました";
 inline constexpr const char* kStillBeingWritten = " は書き込み中のため残しました";
+inline constexpr const char* kChangedWhileRead = " は読み取り中に変わったため残しました";
 inline constexpr const char* kUnreadable = " が読めません (";
 inline constexpr const char* kGlfTaken = " はこのジョブの別の図面が使っています";
 inline constexpr const char* kGlfTooLarge = "GLF が大きすぎます (上限 ";

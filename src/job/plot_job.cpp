@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "job/delivery.h"
+#include "job/file_words.h"
 #include "job/header_text.h"
 #include "job/job_records.h"
 #include "translate/reader_cycle.h"
@@ -17,7 +18,10 @@ namespace result = history_result;
 namespace {
 
 constexpr const char* kWorkFileName = "Tovrin.wok";
-constexpr uint64_t kDefaultMaxDrawingBytes = uint64_t{1} << 30;
+// Reading takes the same memory whatever the size; this only keeps a
+// runaway file (a sparse one, say) from holding the folder for minutes.
+constexpr uint64_t kDefaultMaxDrawingBytes = uint64_t{4} << 30;
+constexpr size_t kHeaderBytes = 128;
 // A GLF may grow to this plus a multiple of its drawing's size; more means a
 // drawing that makes far more plotter text than any real one.
 constexpr uint64_t kGlfAllowanceBytes = uint64_t{64} << 20;
@@ -46,6 +50,13 @@ class WorkFile {
   std::string path_;
 };
 
+// The start of a drawing, where its header text is; what is missing is NUL.
+std::vector<uint8_t> HeaderBytes(const DrawingFile& file) {
+  std::vector<uint8_t> bytes(kHeaderBytes);
+  bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
+  return bytes;
+}
+
 }  // namespace
 
 std::string DrawingStem(const std::string& ofi_name) {
@@ -73,9 +84,7 @@ bool PlotJob::KeepGoing() {
 }
 
 uint64_t PlotJob::MaxDrawingBytes() const {
-  if (options_.max_drawing_bytes != 0) return options_.max_drawing_bytes;
-  // The drawing and its working copy must fit in what the system can give.
-  return std::min(kDefaultMaxDrawingBytes, AvailableMemory() / 2);
+  return options_.max_drawing_bytes != 0 ? options_.max_drawing_bytes : kDefaultMaxDrawingBytes;
 }
 
 // The history outlives the program in the start folder; when it cannot be
@@ -149,10 +158,10 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
   d.ofi_path = JoinPath(c.folder, c.name);
   d.glf_path = JoinPath(c.folder, GlfNameFor(c.name));
   d.temp_path = JoinPath(c.folder, "." + GlfNameFor(c.name) + ".tmp");
-  std::vector<uint8_t> ofi;
-  if (ReadSettled(c, d, ofi) != Intake::Ready) return Outcome::Next;
+  DrawingFile file;
+  if (OpenSettled(c, d, file) != Intake::Ready) return Outcome::Next;
 
-  d.header = HeaderText(ofi);
+  d.header = HeaderText(HeaderBytes(file));
   StartRow(d, c);
   host_.AddLog(d.header + texts::kPlotting);
   host_.ProcessEvents();
@@ -164,7 +173,7 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
     LogStopped(d, result::kRejected, GlfNameFor(c.name) + texts::kGlfTaken);
     return Outcome::Next;
   }
-  return TranslateToGlf(job, d, ofi);
+  return TranslateToGlf(job, d, file, *c.stamp);
 }
 
 void PlotJob::StartRow(Drawing& d, const Candidate& c) {
@@ -177,10 +186,11 @@ void PlotJob::StartRow(Drawing& d, const Candidate& c) {
   d.row.id = history_->Add(d.row);
 }
 
-// The GLF is written under a temporary name, flushed to the disk and only
-// then renamed: a GLF name never holds a partial plot, whatever stops us.
-PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d,
-                                         const std::vector<uint8_t>& ofi) {
+// The drawing is read through a window as it is translated, and must still
+// be the file that was opened when the translation ends. The GLF is written
+// under a temporary name and renamed only when whole.
+PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const DrawingFile& file,
+                                         const FileStamp& stamp) {
   GlfWriter out;
   std::string error;
   if (!out.Open(d.temp_path, error)) {
@@ -188,16 +198,19 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d,
     summary_.failed = true;
     return Outcome::StopJob;
   }
-  const uint64_t glf_limit = kGlfAllowanceBytes + kGlfBytesPerOfiByte * ofi.size();
+  const uint64_t glf_limit = kGlfAllowanceBytes + kGlfBytesPerOfiByte * stamp.size;
   bool too_large = false;
-  DrawingResult drawn = TranslateDrawing(job, ofi, out, [&] {
+  FileWords words(file);
+  DrawingResult drawn = TranslateDrawing(job, WordReader(words, stamp.size), out, [&] {
     too_large = out.BytesWritten() > glf_limit;
     return !too_large && KeepGoing();
   });
   const bool written = out.Close();
-  const bool complete = written && !too_large && drawn.end == DrawingEnd::Finished;
-  std::string ignored;
-  if (!complete) RemoveFile(d.temp_path, ignored);
+  const bool changed = drawn.short_read || file.StampNow() != stamp;
+  if (!written || too_large || changed || drawn.end != DrawingEnd::Finished) {
+    std::string ignored;
+    RemoveFile(d.temp_path, ignored);
+  }
   if (!written) {
     LogStopped(d, result::kFailed,
                GlfNameFor(d.name) + texts::kCannotWrite + out.ErrorText() + ")");
@@ -208,6 +221,10 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d,
     LogStopped(d, result::kRejected, texts::kGlfTooLarge + std::to_string(glf_limit) + ")");
     return Outcome::Next;
   }
+  if (changed && drawn.end != DrawingEnd::Aborted) {
+    LogStopped(d, result::kIncomplete, d.name + texts::kChangedWhileRead);
+    return Outcome::Next;
+  }
   switch (drawn.end) {
     case DrawingEnd::Aborted: LogStopped(d, result::kAborted, {}); return Outcome::StopJob;
     case DrawingEnd::Rejected: LogStopped(d, result::kRejected, drawn.reason); return Outcome::Next;
@@ -216,14 +233,21 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d,
       return Outcome::Next;
     case DrawingEnd::Finished: break;
   }
-  d.row.glf_bytes = out.BytesWritten();
+  return KeepGlf(job, d, out.BytesWritten());
+}
+
+// The whole GLF reaches the disk before it takes its name, and the rename
+// itself before the drawing can go.
+PlotJob::Outcome PlotJob::KeepGlf(JobContext& job, Drawing& d, uint64_t glf_bytes) {
+  d.row.glf_bytes = glf_bytes;
+  std::string error, ignored;
   if (!SyncPath(d.temp_path, error) || !RenameFile(d.temp_path, d.glf_path, error)) {
     RemoveFile(d.temp_path, ignored);
     LogStopped(d, result::kFailed, GlfNameFor(d.name) + texts::kCannotWrite + error + ")");
     summary_.failed = true;
     return Outcome::StopJob;
   }
-  SyncPath(d.folder, ignored);  // the rename itself reaches the disk
+  SyncPath(d.folder, ignored);
   return FinishDrawing(job, d);
 }
 
@@ -254,8 +278,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
   host_.ReplaceLastLog(d.header + texts::kFinished);
   ++summary_.finished;
   Record(d, result::kFinished, {});
-  if (s.OfiFEnd != setting_values::kKeep && !RemoveFile(d.ofi_path, error))
-    host_.AddLog(Reason(d.name + texts::kCannotDelete + error + ")"));
+  if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(d.row);
   return Outcome::Next;
 }
 

@@ -12,6 +12,7 @@
 
 #include "history/job_history.h"
 #include "job/job_host.h"
+#include "platform/drawing_file.h"
 #include "platform/folder.h"
 #include "platform/spooler.h"
 
@@ -35,8 +36,7 @@ struct JobOptions {
   // drawing that was plotted and left in the folder is not plotted again
   // while it is unchanged.
   bool repeat = false;
-  // Larger drawings are left in the folder with a log line; 0: 1 GiB, or
-  // less when the memory available is less.
+  // Larger drawings are left in the folder with a log line; 0: 4 GiB.
   uint64_t max_drawing_bytes = 0;
   // A one-shot job waits this long for the spooler to complete its
   // deliveries; a poller looks again at every poll.
@@ -74,19 +74,21 @@ class PlotJob {
   bool AlreadyHandled(const Candidate& c);
   void ReportIdle(uint64_t folder_state);
   Outcome PlotDrawing(JobContext& job, Candidate& c);
-  Intake ReadSettled(Candidate& c, Drawing& d, std::vector<uint8_t>& ofi);
+  Intake OpenSettled(Candidate& c, Drawing& d, DrawingFile& file);
   bool IsFresh(const FileStamp& stamp) const;
   Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error, bool refused = false);
   void StartRow(Drawing& d, const Candidate& c);
-  Outcome TranslateToGlf(JobContext& job, Drawing& d, const std::vector<uint8_t>& ofi);
+  Outcome TranslateToGlf(JobContext& job, Drawing& d, const DrawingFile& file,
+                         const FileStamp& stamp);
+  Outcome KeepGlf(JobContext& job, Drawing& d, uint64_t glf_bytes);
   Outcome FinishDrawing(const JobContext& job, Drawing& d);
   void LogStopped(Drawing& d, const char* result, const std::string& reason);
   void Record(Drawing& d, const char* result, const std::string& reason);
   bool KeepGoing();
-  uint64_t MaxDrawingBytes() const;  // asks the system: once per job
+  uint64_t MaxDrawingBytes() const;
   void TrackDeliveries(const PlotSettings& s, const std::string& folder);
   bool CheckDelivery(const PlotSettings& s, HistoryRow& row);
-  void RemoveDeliveredOfi(const HistoryRow& row);
+  void RemovePlottedOfi(const HistoryRow& row);
   void ReportWaiting(const HistoryRow& row);
   void OpenHistory();
 

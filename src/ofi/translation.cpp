@@ -17,8 +17,8 @@ void JobContext::BeginDrawing() {
   sheet.TargetHeight = cfg.target_height;
 }
 
-Translation::Translation(JobContext& job_context, GlfWriter& writer, std::span<const uint8_t> ofi)
-    : job(job_context), out(writer), reader(ofi) {
+Translation::Translation(JobContext& job_context, GlfWriter& writer, WordReader words)
+    : job(job_context), out(writer), reader(std::move(words)) {
   drawing.stroke.stroke_pen = job.cfg.pen_medium;
 }
 

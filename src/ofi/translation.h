@@ -38,7 +38,7 @@ struct Translation {
   DrawingState drawing;
   std::string rejection;  // non-empty: the drawing cannot be plotted
 
-  Translation(JobContext& job_context, GlfWriter& writer, std::span<const uint8_t> ofi);
+  Translation(JobContext& job_context, GlfWriter& writer, WordReader words);
 
   const JobSnapshot& cfg() const { return job.cfg; }
   SheetContext& sheet() { return job.sheet; }

@@ -1,19 +1,44 @@
 // Bounded reader over the 16-bit little-endian words of an OFI drawing.
+//
+// The words come either from bytes in memory or from a source read through
+// a fixed window, so that a drawing of any size needs the same memory. The
+// window is only a cache: every word read is the drawing's word at that
+// position, or 0 past its end.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace tovrin {
 
+// Where a windowed reader gets its bytes (a drawing file).
+class WordSource {
+ public:
+  virtual ~WordSource() = default;
+  // Fills `into` with up to `size` bytes from `offset`; returns how many it
+  // read, fewer only when the source ended early or failed.
+  virtual size_t ReadAt(uint64_t offset, uint8_t* into, size_t size) = 0;
+};
+
 class WordReader {
  public:
+  // Words of a window; a record longer than this is read in pieces.
+  static constexpr size_t kWindowWords = 256 * 1024;
+  // The most words WordBytes hands out at once; a window is never smaller
+  // (unless the whole drawing is).
+  static constexpr size_t kMaxRunWords = 4096;
+
   WordReader() = default;
-  explicit WordReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  explicit WordReader(std::span<const uint8_t> bytes)
+      : word_count_(bytes.size() / 2), window_(bytes.data()), window_words_(bytes.size() / 2) {}
+  // A drawing of `size_bytes` read from `source` as it is needed, through a
+  // window of `window_words` (at least kMaxRunWords).
+  WordReader(WordSource& source, uint64_t size_bytes, size_t window_words = kWindowWords);
 
   // Number of whole words in the drawing.
-  size_t WordCount() const { return bytes_.size() / 2; }
+  size_t WordCount() const { return word_count_; }
 
   // 1-based cursor; the word at the cursor is the current word.
   size_t WordPosition() const { return position_; }
@@ -30,13 +55,18 @@ class WordReader {
 
   // The word at a 1-based position; 0 past the end (never read out of bounds).
   uint16_t WordAt(size_t position) const {
-    if (position < 1 || position > WordCount()) return 0;
-    size_t i = 2 * (position - 1);
-    return static_cast<uint16_t>(bytes_[i] | (bytes_[i + 1] << 8));
+    const size_t i = position - window_first_;  // wraps below the window
+    if (i < window_words_) return Load(window_ + 2 * i);
+    return WordOutsideWindow(position);
   }
-  // The bytes of a word the caller has made sure is in the file (a record
-  // whose length the dispatch checked); no bounds test.
-  const uint8_t* WordBytes(size_t position) const { return bytes_.data() + 2 * (position - 1); }
+  // The bytes of `count` words from `position`, all of which the caller has
+  // made sure are in the file (a record whose length the dispatch checked);
+  // `count` is at most kMaxRunWords.
+  const uint8_t* WordBytes(size_t position, size_t count) const {
+    const size_t i = position - window_first_;
+    if (i >= window_words_ || count > window_words_ - i) MoveWindow(position, count);
+    return window_ + 2 * (position - window_first_);
+  }
   uint16_t Current() const { return WordAt(position_); }
   // The word `offset` places after the cursor, without moving it.
   uint16_t Peek(size_t offset) const { return WordAt(position_ + offset); }
@@ -65,11 +95,28 @@ class WordReader {
   uint8_t Low() const { return low_; }
   uint8_t High() const { return high_; }
 
+  // True when the source gave fewer bytes than the drawing had when it was
+  // opened (it shrank while being read); the missing words read as 0.
+  bool ShortRead() const { return short_read_; }
+
  private:
-  std::span<const uint8_t> bytes_;
+  static uint16_t Load(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+  uint16_t WordOutsideWindow(size_t position) const;
+  void MoveWindow(size_t position, size_t count) const;
+
+  size_t word_count_ = 0;
   size_t position_ = 1;
   uint8_t low_ = 0;
   uint8_t high_ = 0;
+  // The words window_first_ .. window_first_ + window_words_ - 1 are at window_.
+  // Moving the window changes what is cached, never what is read.
+  WordSource* source_ = nullptr;
+  std::unique_ptr<uint8_t[]> buffer_;
+  size_t buffer_words_ = 0;
+  mutable const uint8_t* window_ = nullptr;
+  mutable size_t window_first_ = 1;
+  mutable size_t window_words_ = 0;
+  mutable bool short_read_ = false;
 };
 
 }  // namespace tovrin

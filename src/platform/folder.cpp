@@ -122,7 +122,6 @@ std::string CurrentFolder() {
 }  // namespace tovrin
 
 namespace tovrin {
-namespace {
 
 FileStamp StampFrom(const struct stat& st) {
   FileStamp s;
@@ -132,6 +131,8 @@ FileStamp StampFrom(const struct stat& st) {
   s.regular = S_ISREG(st.st_mode);
   return s;
 }
+
+namespace {
 
 std::string ErrnoText(int error_number) {
   return error_number == ENOENT ? kVanishedText : std::strerror(error_number);
@@ -177,77 +178,6 @@ std::optional<std::vector<StampedEntry>> ListStamped(const std::string& folder,
   std::sort(entries.begin(), entries.end(),
             [](const StampedEntry& a, const StampedEntry& b) { return a.name < b.name; });
   return entries;
-}
-
-namespace {
-
-// Reads exactly `size` bytes, then checks that nothing follows.
-ReadResult ReadExactly(int fd, std::vector<uint8_t>& bytes, std::string& error) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = std::strerror(errno);
-      return ReadResult::Failed;
-    }
-    if (n == 0) {
-      error = "the file became shorter while it was read";
-      return ReadResult::Changed;
-    }
-    done += static_cast<size_t>(n);
-  }
-  uint8_t probe;
-  ssize_t n;
-  do n = ::read(fd, &probe, 1);
-  while (n < 0 && errno == EINTR);
-  if (n > 0) {
-    error = "the file grew while it was read";
-    return ReadResult::Changed;
-  }
-  if (n < 0) {
-    error = std::strerror(errno);
-    return ReadResult::Failed;
-  }
-  return ReadResult::Ok;
-}
-
-}  // namespace
-
-ReadResult ReadPlainFile(const std::string& path, uint64_t max_bytes, std::vector<uint8_t>& bytes,
-                         FileStamp& stamp, std::string& error) {
-  bytes.clear();
-  // Non-blocking, so that opening a FIFO never waits for a writer.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    error = ErrnoText(errno);
-    return errno == ENOENT ? ReadResult::Vanished : ReadResult::Failed;
-  }
-  struct stat st {};
-  ReadResult result = ReadResult::Ok;
-  if (::fstat(fd, &st) != 0) {
-    error = std::strerror(errno);
-    result = ReadResult::Failed;
-  } else if (stamp = StampFrom(st); !stamp.regular) {
-    error = S_ISDIR(st.st_mode) ? "is a folder" : "is not a plain file";
-    result = ReadResult::NotAFile;
-  } else if (stamp.size > max_bytes) {
-    error = std::to_string(stamp.size) + " bytes, more than the " + std::to_string(max_bytes) +
-            " bytes a drawing may have";
-    result = ReadResult::TooLarge;
-  } else {
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    try {
-      SizeForFile(bytes, static_cast<size_t>(stamp.size));
-      result = ReadExactly(fd, bytes, error);
-    } catch (const std::bad_alloc&) {
-      error = "not enough memory for " + std::to_string(stamp.size) + " bytes";
-      result = ReadResult::NoMemory;
-    }
-  }
-  ::close(fd);
-  if (result != ReadResult::Ok) std::vector<uint8_t>().swap(bytes);
-  return result;
 }
 
 bool SyncPath(const std::string& path, std::string& error) {
@@ -302,20 +232,6 @@ FolderLock::Result FolderLock::TryLock(const std::string& folder, std::string& e
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
   return Result::Locked;
-}
-
-uint64_t AvailableMemory() {
-  // MemAvailable counts the page cache the kernel would give up; free
-  // pages alone are far too few on a busy machine.
-  std::FILE* f = std::fopen("/proc/meminfo", "re");
-  if (!f) return UINT64_MAX;
-  char line[256];
-  unsigned long long kib = 0;
-  bool found = false;
-  while (!found && std::fgets(line, sizeof line, f))
-    found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
-  std::fclose(f);
-  return found ? static_cast<uint64_t>(kib) * 1024 : UINT64_MAX;
 }
 
 }  // namespace tovrin

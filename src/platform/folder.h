@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct stat;
+
 namespace tovrin {
 
 struct FolderEntry {
@@ -33,6 +35,9 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
+// The stamp of what fstat or stat returned.
+FileStamp StampFrom(const struct stat& st);
+
 // The stamp of a path (links followed); nullopt with `error` set (ENOENT
 // gives "vanished") when it cannot be taken.
 std::optional<FileStamp> StampOf(const std::string& path, std::string& error);
@@ -52,15 +57,6 @@ std::optional<std::vector<StampedEntry>> ListStamped(const std::string& folder,
 
 // The error text of a file that is not there (any more).
 inline constexpr const char* kVanishedText = "vanished";
-
-enum class ReadResult { Ok, Vanished, Changed, NotAFile, TooLarge, NoMemory, Failed };
-
-// A whole plain file into memory, refusing anything else without blocking
-// on it (a FIFO or device is never read), and refusing a file larger than
-// `max_bytes` before allocating. `stamp` is the file's stamp when it was
-// opened; a file that changed size while being read gives Changed.
-ReadResult ReadPlainFile(const std::string& path, uint64_t max_bytes, std::vector<uint8_t>& bytes,
-                         FileStamp& stamp, std::string& error);
 
 // Flushes a file's data, or a folder's entries, to the disk.
 bool SyncPath(const std::string& path, std::string& error);
@@ -86,9 +82,6 @@ class FolderLock {
  private:
   int fd_ = -1;
 };
-
-// Bytes of memory the system could still give this program.
-uint64_t AvailableMemory();
 
 std::string JoinPath(const std::string& folder, const std::string& name);
 

@@ -1,6 +1,7 @@
 #include "translate/reader_cycle.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "translate/command_table.h"
 
@@ -50,14 +51,15 @@ DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_goi
   }
 }
 
-DrawingResult TranslateDrawing(JobContext& job, std::span<const uint8_t> ofi, GlfWriter& out,
+DrawingResult TranslateDrawing(JobContext& job, WordReader words, GlfWriter& out,
                                const std::function<bool()>& keep_going, AskEvery every) {
   job.BeginDrawing();
-  Translation tr(job, out, ofi);
+  Translation tr(job, out, std::move(words));
   out.WritePreamble();
   DrawingResult result;
   result.end = RunReaderCycle(tr, keep_going, every);
   result.reason = tr.rejection;
+  result.short_read = tr.reader.ShortRead();
   out.WriteTrailer(job.sheet.TrailerCopies());
   return result;
 }

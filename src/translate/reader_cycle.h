@@ -32,11 +32,17 @@ DrawingEnd RunReaderCycle(Translation& tr, const std::function<bool()>& keep_goi
 
 struct DrawingResult {
   DrawingEnd end = DrawingEnd::Finished;
-  std::string reason;  // why a drawing was rejected
+  std::string reason;       // why a drawing was rejected
+  bool short_read = false;  // the drawing shrank while it was read
 };
 
 // One whole drawing: preamble, reader cycle, trailer (also after an abort).
-DrawingResult TranslateDrawing(JobContext& job, std::span<const uint8_t> ofi, GlfWriter& out,
+DrawingResult TranslateDrawing(JobContext& job, WordReader words, GlfWriter& out,
                                const std::function<bool()>& keep_going, AskEvery every = {});
+inline DrawingResult TranslateDrawing(JobContext& job, std::span<const uint8_t> ofi, GlfWriter& out,
+                                      const std::function<bool()>& keep_going,
+                                      AskEvery every = {}) {
+  return TranslateDrawing(job, WordReader(ofi), out, keep_going, every);
+}
 
 }  // namespace tovrin
