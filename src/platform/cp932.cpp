@@ -45,6 +45,18 @@ class Converter {
   iconv_t cd_;
 };
 
+// Opening a converter costs more than most conversions (a job decodes the
+// five header groups of every drawing): each thread keeps one converter per
+// direction, reset before every use.
+Converter& ToCp932Converter() {
+  thread_local Converter converter("CP932", "UTF-8");
+  return converter;
+}
+Converter& FromCp932Converter() {
+  thread_local Converter converter("UTF-8", "CP932");
+  return converter;
+}
+
 size_t Utf8SequenceLength(std::string_view s) {
   unsigned char c = static_cast<unsigned char>(s[0]);
   size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
@@ -54,7 +66,7 @@ size_t Utf8SequenceLength(std::string_view s) {
 }  // namespace
 
 std::optional<std::string> ToCp932(std::string_view utf8) {
-  Converter conv("CP932", "UTF-8");
+  Converter& conv = ToCp932Converter();
   std::string out;
   bool ok = conv.Convert(utf8, out, [](std::string&, std::string_view) { return size_t{0}; });
   if (!ok) return std::nullopt;
@@ -62,7 +74,7 @@ std::optional<std::string> ToCp932(std::string_view utf8) {
 }
 
 std::string ToCp932Lossy(std::string_view utf8) {
-  Converter conv("CP932", "UTF-8");
+  Converter& conv = ToCp932Converter();
   std::string out;
   conv.Convert(utf8, out, [](std::string& o, std::string_view rest) {
     o += '?';
@@ -72,7 +84,7 @@ std::string ToCp932Lossy(std::string_view utf8) {
 }
 
 std::string FromCp932(std::string_view cp932) {
-  Converter conv("UTF-8", "CP932");
+  Converter& conv = FromCp932Converter();
   std::string out;
   conv.Convert(cp932, out, [](std::string& o, std::string_view) {
     o += '?';
@@ -82,7 +94,7 @@ std::string FromCp932(std::string_view cp932) {
 }
 
 std::optional<std::string> FromCp932Exact(std::string_view cp932) {
-  Converter conv("UTF-8", "CP932");
+  Converter& conv = FromCp932Converter();
   std::string out;
   bool ok = conv.Convert(cp932, out, [](std::string&, std::string_view) { return size_t{0}; });
   if (!ok) return std::nullopt;
