@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <thread>
 
 namespace tovrin {
 namespace {
@@ -48,11 +49,38 @@ int64_t NowMs() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// One prepared statement, finalized on every path.
+// A statement prepared once per connection: parsing it took longer than
+// running it.
+class Prepared {
+ public:
+  Prepared() = default;
+  ~Prepared() { sqlite3_finalize(stmt_); }
+  Prepared(const Prepared&) = delete;
+  Prepared& operator=(const Prepared&) = delete;
+  sqlite3_stmt* For(sqlite3* db, const char* sql) {
+    if (!stmt_) sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    return stmt_;
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// One run of a statement: prepared for it and finalized, or borrowed from a
+// Prepared and reset (its bindings cleared, any read it held let go).
 class Statement {
  public:
   Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(Prepared& prepared, sqlite3* db, const char* sql)
+      : stmt_(prepared.For(db, sql)), borrowed_(true) {}
+  ~Statement() {
+    if (!borrowed_) {
+      sqlite3_finalize(stmt_);
+    } else if (stmt_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -73,7 +101,10 @@ class Statement {
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
+  bool borrowed_ = false;
 };
+
+bool Exec(sqlite3* db, const char* sql, std::string& error);
 
 // Unsigned sizes and inodes keep their bits in SQLite's signed integers.
 int64_t Signed(uint64_t v) { return static_cast<int64_t>(v); }
@@ -127,13 +158,15 @@ class SqliteHistory : public JobHistory {
   SqliteHistory& operator=(const SqliteHistory&) = delete;
 
   int64_t NewJob() override {
-    Statement st(db_, "INSERT INTO jobs(started_ms) VALUES(?)");
+    BeginHeld();
+    Statement st(new_job_, db_, "INSERT INTO jobs(started_ms) VALUES(?)");
     st.Bind(1, NowMs());
     return Done(st) ? sqlite3_last_insert_rowid(db_) : 0;
   }
 
   int64_t Add(const HistoryRow& row) override {
-    Statement st(db_,
+    BeginHeld();
+    Statement st(add_, db_,
                  "INSERT INTO drawings(job, started_ms, ended_ms, folder, name, size, mtime_ns,"
                  " inode, header, glf_bytes, result, reason, printer, cups_job_id, cups_state)"
                  " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
@@ -142,7 +175,8 @@ class SqliteHistory : public JobHistory {
   }
 
   bool Update(const HistoryRow& row) override {
-    Statement st(db_,
+    BeginHeld();
+    Statement st(update_, db_,
                  "UPDATE drawings SET job=?, started_ms=?, ended_ms=?, folder=?, name=?, size=?,"
                  " mtime_ns=?, inode=?, header=?, glf_bytes=?, result=?, reason=?, printer=?,"
                  " cups_job_id=?, cups_state=? WHERE id=?");
@@ -155,9 +189,10 @@ class SqliteHistory : public JobHistory {
   }
 
   std::optional<HistoryRow> LastFor(const DrawingIdentity& d) override {
-    Statement st(db_, Select(" WHERE folder=? AND name=? AND size=? AND mtime_ns=? AND inode=?"
-                             " ORDER BY id DESC LIMIT 1")
-                          .c_str());
+    Statement st(last_for_, db_,
+                 Select(" WHERE folder=? AND name=? AND size=? AND mtime_ns=? AND inode=?"
+                        " ORDER BY id DESC LIMIT 1")
+                     .c_str());
     st.Bind(1, d.folder);
     st.Bind(2, d.name);
     st.Bind(3, Signed(d.size));
@@ -186,7 +221,27 @@ class SqliteHistory : public JobHistory {
 
   std::string LastError() const override { return error_; }
 
+  void Hold(bool on) override {
+    if (!on) Commit();
+    held_ = on;
+  }
+
+  bool Commit() override {
+    if (sqlite3_get_autocommit(db_)) return true;
+    if (Exec(db_, "COMMIT", error_)) return true;
+    std::string ignored;
+    Exec(db_, "ROLLBACK", ignored);
+    return false;
+  }
+
  private:
+  // The first write while held opens the batch's transaction; one that
+  // cannot be opened leaves each write a transaction of its own.
+  void BeginHeld() {
+    std::string ignored;
+    if (held_ && sqlite3_get_autocommit(db_)) Exec(db_, "BEGIN IMMEDIATE", ignored);
+  }
+
   static std::string Select(const char* rest) {
     return std::string("SELECT ") + kColumns + " FROM drawings" + rest;
   }
@@ -208,6 +263,8 @@ class SqliteHistory : public JobHistory {
 
   sqlite3* db_;
   std::string error_;
+  bool held_ = false;
+  Prepared new_job_, add_, update_, last_for_;
 };
 
 bool Exec(sqlite3* db, const char* sql, std::string& error) {
@@ -223,8 +280,9 @@ int UserVersion(sqlite3* db) {
   return st.Step() == SQLITE_ROW ? static_cast<int>(st.Int(0)) : -1;
 }
 
-// WAL lets `--history` read while a poller writes; FULL syncs every commit,
-// a few per drawing, so a power cut never forgets a delivery.
+// WAL lets `--history` read while a poller writes; FULL syncs every commit
+// (a job commits in batches, and at once after a delivery), so a power cut
+// never forgets a delivery.
 bool Configure(sqlite3* db, std::string& error) {
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db, 1);
@@ -242,7 +300,7 @@ bool Configure(sqlite3* db, std::string& error) {
 
 // Creates the tables once; two programs starting together both may try, the
 // immediate transaction lets only one write them.
-bool CreateSchema(sqlite3* db, std::string& error) {
+bool CreateSchema(sqlite3* db, std::string& error, bool& lasting) {
   int version = UserVersion(db);
   if (version < 0) {
     error = sqlite3_errmsg(db);
@@ -250,6 +308,7 @@ bool CreateSchema(sqlite3* db, std::string& error) {
   }
   if (version == kSchemaVersion) return true;
   if (version > kSchemaVersion) {
+    lasting = true;
     error = "written by a newer program (schema " + std::to_string(version) + ")";
     return false;
   }
@@ -260,21 +319,36 @@ bool CreateSchema(sqlite3* db, std::string& error) {
   return ok;
 }
 
-}  // namespace
-
-std::unique_ptr<JobHistory> JobHistory::Open(const std::string& path, std::string& error) {
+// One try at opening; `lasting` when trying again cannot help (a database
+// of a newer program).
+std::unique_ptr<JobHistory> OpenOnce(const std::string& path, std::string& error, bool& lasting) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(
       path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   std::string why;
   if (rc != SQLITE_OK) {
     why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-  } else if (Configure(db, why) && CreateSchema(db, why)) {
+  } else if (Configure(db, why) && CreateSchema(db, why, lasting)) {
     return std::make_unique<SqliteHistory>(db);
   }
   sqlite3_close_v2(db);
   error = "cannot open the job history " + path + ": " + why;
   return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<JobHistory> JobHistory::Open(const std::string& path, std::string& error) {
+  // Programs starting together may meet while one of them creates the
+  // file, and the other then sees an I/O error or a file it cannot open
+  // yet; a few tries a little apart get past that.
+  constexpr int kTries = 6;
+  for (int attempt = 1;; ++attempt) {
+    bool lasting = false;
+    if (auto history = OpenOnce(path, error, lasting)) return history;
+    if (lasting || attempt == kTries) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 << attempt));
+  }
 }
 
 }  // namespace tovrin

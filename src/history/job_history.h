@@ -73,6 +73,15 @@ class JobHistory {
   virtual std::vector<HistoryRow> Last(int count) = 0;
   // Why the last call failed (the database's own message).
   virtual std::string LastError() const { return {}; }
+
+  // While held, writes gather in one transaction until Commit: a job's
+  // rows cost one commit per batch instead of two per drawing. A program
+  // killed meanwhile loses the rows since the last commit, so whatever must
+  // not be undone (a delivery, a deleted drawing) waits for a commit.
+  // Releasing commits what is gathered.
+  virtual void Hold(bool on) { (void)on; }
+  // Makes every write so far durable; false (and nothing kept) on failure.
+  virtual bool Commit() { return true; }
 };
 
 }  // namespace tovrin

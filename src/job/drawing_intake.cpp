@@ -126,6 +126,7 @@ PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file
       host_.AddLog(Reason(c.name + texts::kStillBeingWritten));
       return Intake::Leave;
     }
+    CommitHistory();  // nothing waits uncommitted while we wait
     host_.Wait(kSettlePollMs);
     c.stamp = StampOf(d.ofi_path, error);
     if (!c.stamp) return Unreadable(c, d, error);

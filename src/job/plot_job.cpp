@@ -22,6 +22,9 @@ constexpr const char* kWorkFileName = "Tovrin.wok";
 // runaway file (a sparse one, say) from holding the folder for minutes.
 constexpr uint64_t kDefaultMaxDrawingBytes = uint64_t{4} << 30;
 constexpr size_t kHeaderBytes = 128;
+// The history commits at least this often during a job.
+constexpr int kRowsPerCommit = 64;
+constexpr double kSecondsPerCommit = 0.25;
 // A GLF may grow to this plus a multiple of its drawing's size; more means a
 // drawing that makes far more plotter text than any real one.
 constexpr uint64_t kGlfAllowanceBytes = uint64_t{64} << 20;
@@ -128,13 +131,40 @@ JobSummary PlotJob::Run() {
   max_drawing_bytes_ = MaxDrawingBytes();
   settle_deadline_ = SteadySeconds() + options_.settle_wait_seconds;
   JobContext job(MakeSnapshot(settings));
+  history_->Hold(true);
+  held_since_ = SteadySeconds();
   for (Candidate& c : *candidates) {
     if (PlotDrawing(job, c) == Outcome::StopJob) break;
+    CommitIfDue();
     host_.ProcessEvents();
     if (host_.AbortRequested()) break;
   }
+  CommitHistory();
+  history_->Hold(false);
   TrackDeliveries(settings, folder);
   return summary_;
+}
+
+void PlotJob::CommitIfDue() {
+  if (rows_held_ >= kRowsPerCommit || SteadySeconds() - held_since_ >= kSecondsPerCommit)
+    CommitHistory();
+}
+
+// The renamed GLFs reach the disk, then the rows that say so; only then do
+// the finished drawings go. When the rows cannot be kept, the drawings stay
+// too: they are plotted again rather than lost without a trace.
+void PlotJob::CommitHistory() {
+  std::string error;
+  if (!folder_to_sync_.empty()) SyncPath(folder_to_sync_, error);
+  folder_to_sync_.clear();
+  if (history_->Commit()) {
+    for (const HistoryRow& row : removals_) RemovePlottedOfi(row);
+  } else if (!removals_.empty()) {
+    host_.AddLog(Reason(texts::kHistoryNotKept + history_->LastError() + ")"));
+  }
+  removals_.clear();
+  rows_held_ = 0;
+  held_since_ = SteadySeconds();
 }
 
 void PlotJob::Record(Drawing& d, const char* outcome, const std::string& reason) {
@@ -142,6 +172,7 @@ void PlotJob::Record(Drawing& d, const char* outcome, const std::string& reason)
   d.row.reason = reason;
   d.row.ended_ms = NowMs();
   if (d.row.id != 0) history_->Update(d.row);
+  ++rows_held_;
 }
 
 void PlotJob::LogStopped(Drawing& d, const char* outcome, const std::string& reason) {
@@ -205,9 +236,10 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const Draw
     too_large = out.BytesWritten() > glf_limit;
     return !too_large && KeepGoing();
   });
-  const bool written = out.Close();
   const bool changed = drawn.short_read || file.StampNow() != stamp;
-  if (!written || too_large || changed || drawn.end != DrawingEnd::Finished) {
+  const bool keep = !too_large && !changed && drawn.end == DrawingEnd::Finished;
+  const bool written = out.Close(/*to_disk=*/keep);
+  if (!written || !keep) {
     std::string ignored;
     RemoveFile(d.temp_path, ignored);
   }
@@ -236,18 +268,19 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const Draw
   return KeepGlf(job, d, out.BytesWritten());
 }
 
-// The whole GLF reaches the disk before it takes its name, and the rename
-// itself before the drawing can go.
+// The whole GLF is on the disk (Close waited for it) before it takes its
+// name; the rename reaches the disk with the next commit, before the
+// drawing can go.
 PlotJob::Outcome PlotJob::KeepGlf(JobContext& job, Drawing& d, uint64_t glf_bytes) {
   d.row.glf_bytes = glf_bytes;
   std::string error, ignored;
-  if (!SyncPath(d.temp_path, error) || !RenameFile(d.temp_path, d.glf_path, error)) {
+  if (!RenameFile(d.temp_path, d.glf_path, error)) {
     RemoveFile(d.temp_path, ignored);
     LogStopped(d, result::kFailed, GlfNameFor(d.name) + texts::kCannotWrite + error + ")");
     summary_.failed = true;
     return Outcome::StopJob;
   }
-  SyncPath(d.folder, ignored);
+  folder_to_sync_ = d.folder;  // with the next commit, before any drawing goes
   return FinishDrawing(job, d);
 }
 
@@ -273,12 +306,13 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
     host_.ReplaceLastLog(d.header + texts::kFinished);
     ++summary_.finished;
     Record(d, result::kDelivering, {});
+    CommitHistory();  // a delivery is never forgotten
     return Outcome::Next;
   }
   host_.ReplaceLastLog(d.header + texts::kFinished);
   ++summary_.finished;
   Record(d, result::kFinished, {});
-  if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(d.row);
+  if (s.OfiFEnd != setting_values::kKeep) removals_.push_back(d.row);
   return Outcome::Next;
 }
 

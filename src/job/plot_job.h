@@ -91,6 +91,8 @@ class PlotJob {
   void RemovePlottedOfi(const HistoryRow& row);
   void ReportWaiting(const HistoryRow& row);
   void OpenHistory();
+  void CommitIfDue();
+  void CommitHistory();
 
   JobHost& host_;
   Spooler* spooler_;
@@ -104,6 +106,12 @@ class PlotJob {
   uint64_t max_drawing_bytes_ = 0;   // this job's limit
   double settle_deadline_ = 0;       // one-shot: when waiting for fresh drawings ends
   std::set<std::string> glf_names_;  // GLFs this job has written
+  // What waits for the history's next commit: drawings to delete, a folder
+  // whose renames must reach the disk first, and since when rows gather.
+  std::vector<HistoryRow> removals_;
+  std::string folder_to_sync_;
+  int rows_held_ = 0;
+  double held_since_ = 0;
   // What a poller reports once, not at every poll.
   std::optional<uint64_t> idle_reported_;  // the folder's drawings when "no drawings" was logged
   bool busy_reported_ = false;

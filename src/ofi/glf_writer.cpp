@@ -1,5 +1,7 @@
 #include "ofi/glf_writer.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -60,9 +62,15 @@ void GlfWriter::Flush() {
   cursor_ = data_.get();
 }
 
-bool GlfWriter::Close() {
+bool GlfWriter::Close(bool to_disk) {
   if (!file_) return !failed_;
   Flush();
+  // EINVAL: a file that cannot be synced (a pipe, say); nothing to wait for.
+  if (to_disk && !failed_ &&
+      (std::fflush(file_) != 0 || (::fsync(::fileno(file_)) != 0 && errno != EINVAL))) {
+    failed_ = true;
+    error_ = std::strerror(errno);
+  }
   if (std::fclose(file_) != 0 && !failed_) {
     failed_ = true;
     error_ = std::strerror(errno);

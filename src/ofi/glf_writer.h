@@ -46,8 +46,9 @@ class GlfWriter {
   void WritePreamble();
   void WriteTrailer(int copy_count);
 
-  // Flushes and closes the file; false when any write failed.
-  bool Close();
+  // Flushes and closes the file; false when any write failed. `to_disk`:
+  // and waits until the file's bytes are on the disk.
+  bool Close(bool to_disk = false);
   bool Failed() const { return failed_; }
   const std::string& ErrorText() const { return error_; }
 

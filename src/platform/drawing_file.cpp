@@ -9,6 +9,12 @@
 #include <utility>
 
 namespace tovrin {
+namespace {
+
+// Smaller drawings are read in one go anyway.
+constexpr uint64_t kReadAheadFrom = 1 << 20;
+
+}  // namespace
 
 DrawingFile::~DrawingFile() { Close(); }
 
@@ -54,8 +60,8 @@ ReadResult DrawingFile::Open(const std::string& path, uint64_t max_bytes, FileSt
     ::close(fd);
     return result;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  // O_NONBLOCK stays: it does not change how a plain file reads.
+  if (stamp.size > kReadAheadFrom) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   fd_ = fd;
   return result;
 }

@@ -310,3 +310,52 @@ TEST(JobHistory, ProcessesWriteAndReadAtOnce) {
 
 }  // namespace
 }  // namespace tovrin
+
+namespace tovrin {
+namespace {
+
+// Held rows are one transaction: others see them at the commit, and a crash
+// before it loses exactly them, never a committed row.
+TEST(JobHistory, HeldRowsAppearTogetherAtTheCommitAndACrashLosesOnlyThem) {
+  TempFolder dir;
+  const std::string path = dir / kHistoryFileName;
+  auto writer = OpenOk(path);
+  auto reader = OpenOk(path);
+  ASSERT_TRUE(writer && reader);
+  writer->Hold(true);
+  HistoryRow row = SampleRow("H1.OFI", writer->NewJob());
+  row.id = writer->Add(row);
+  row.result = history_result::kFinished;
+  EXPECT_TRUE(writer->Update(row));
+  EXPECT_EQ(writer->LastFor(row.drawing)->result, history_result::kFinished);  // its own rows
+  EXPECT_TRUE(reader->Last(10).empty());
+  EXPECT_TRUE(writer->Commit());
+  ASSERT_EQ(reader->Last(10).size(), 1u);
+  EXPECT_EQ(reader->Last(10)[0].result, history_result::kFinished);
+  writer->Add(SampleRow("H2.OFI"));
+  writer->Hold(false);  // releasing commits
+  EXPECT_EQ(reader->Last(10).size(), 2u);
+  writer->Add(SampleRow("H3.OFI"));  // not held: committed at once
+  EXPECT_EQ(reader->Last(10).size(), 3u);
+  writer.reset();
+
+  int status = InChild([&] {
+    std::string error;
+    auto h = JobHistory::Open(path, error);
+    if (!h) ::_exit(3);
+    h->Hold(true);
+    h->Add(SampleRow("Committed.OFI"));
+    if (!h->Commit()) ::_exit(4);
+    h->Add(SampleRow("Lost.OFI"));
+    ::_exit(0);  // without a commit, as a crash
+  });
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::vector<HistoryRow> rows = reader->Last(10);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows.back().drawing.name, "Committed.OFI");
+  // The lost transaction left no lock behind.
+  EXPECT_GT(reader->Add(SampleRow("After.OFI")), 0) << reader->LastError();
+}
+
+}  // namespace
+}  // namespace tovrin

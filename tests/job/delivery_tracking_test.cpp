@@ -152,3 +152,67 @@ TEST_F(DeliveryTrackingTest, ANewDrawingOfTheSameNameIsNotDeletedForTheOldOne) {
 
 }  // namespace
 }  // namespace tovrin
+
+namespace tovrin {
+namespace {
+
+// A delivery is in the history, for every other program to see, before the
+// job goes on to the next drawing.
+TEST_F(DeliveryTrackingTest, ADeliveryIsCommittedBeforeTheNextDrawing) {
+  AddDrawing("A.OFI", "A");
+  AddDrawing("B.OFI", "B");
+  std::vector<HistoryRow> seen_during_b;
+  host.on_events = [&](FakeHost& h) {
+    if (seen_during_b.empty() && h.log.size() == 2) seen_during_b = History();
+  };
+  Run();
+  ASSERT_FALSE(seen_during_b.empty());
+  EXPECT_EQ(seen_during_b[0].drawing.name, "A.OFI");
+  EXPECT_EQ(seen_during_b[0].result, "delivering");
+  EXPECT_EQ(seen_during_b[0].cups_job_id, 1);
+}
+
+// A history that takes the rows but cannot keep them.
+class UncommittableHistory : public JobHistory {
+ public:
+  UncommittableHistory() : rows_(MakeMemoryHistory()) {}
+  int64_t NewJob() override { return rows_->NewJob(); }
+  int64_t Add(const HistoryRow& row) override { return rows_->Add(row); }
+  bool Update(const HistoryRow& row) override { return rows_->Update(row); }
+  std::optional<HistoryRow> LastFor(const DrawingIdentity& d) override { return rows_->LastFor(d); }
+  std::vector<HistoryRow> Delivering(const std::string& f) override { return rows_->Delivering(f); }
+  std::vector<HistoryRow> Last(int count) override { return rows_->Last(count); }
+  std::string LastError() const override { return "disk I/O error"; }
+  bool Commit() override { return false; }
+
+ private:
+  std::unique_ptr<JobHistory> rows_;
+};
+
+// Finished drawings go only once the history that says so is kept: when it
+// cannot be, they stay to be plotted again rather than vanish untraced.
+TEST_F(DeliveryTrackingTest, FinishedDrawingsStayWhenTheHistoryCannotKeepThem) {
+  host.settings.OfiOut = "ﾌｧｲﾙ";
+  AddDrawing("A.OFI", "A");
+  AddDrawing("B.OFI", "B");
+  UncommittableHistory history;
+  JobOptions options = Options(false);
+  options.history = &history;
+  JobSummary s = PlotJob(host, &spooler, start.path(), options).Run();
+  EXPECT_EQ(s.finished, 2);
+  EXPECT_TRUE(ofi.Exists("A.GLF"));
+  EXPECT_TRUE(ofi.Exists("A.OFI"));
+  EXPECT_TRUE(ofi.Exists("B.OFI"));
+  ASSERT_FALSE(host.log.empty());
+  EXPECT_NE(host.log.back().find("disk I/O error"), std::string::npos) << host.log.back();
+
+  // With a history that keeps them, they go at the end of the job.
+  host.log.clear();
+  s = Run();
+  EXPECT_EQ(s.finished, 2);
+  EXPECT_FALSE(ofi.Exists("A.OFI"));
+  EXPECT_FALSE(ofi.Exists("B.OFI"));
+}
+
+}  // namespace
+}  // namespace tovrin
