@@ -171,7 +171,13 @@ void PlotJob::Record(Drawing& d, const char* outcome, const std::string& reason)
   d.row.result = outcome;
   d.row.reason = reason;
   d.row.ended_ms = NowMs();
-  if (d.row.id != 0) history_->Update(d.row);
+  // Written once, when the drawing ends: rows are committed between
+  // drawings, so a "plotting" row would never be seen by anyone else.
+  if (d.row.id == 0) {
+    d.row.id = history_->Add(d.row);
+  } else {
+    history_->Update(d.row);
+  }
   ++rows_held_;
 }
 
@@ -214,7 +220,6 @@ void PlotJob::StartRow(Drawing& d, const Candidate& c) {
   d.row.drawing = IdentityOf(c.folder, c.name, c.stamp.value_or(FileStamp{}));
   d.row.header = d.header;
   d.row.result = result::kPlotting;
-  d.row.id = history_->Add(d.row);
 }
 
 // The drawing is read through a window as it is translated, and must still
