@@ -102,6 +102,25 @@ void LineRaster::Plain(double x0, double y0, double x1, double y1, QRgb colour) 
   }
 }
 
+void LineRaster::Stamp(const uint32_t* src, int w, int h, int x, int y) {
+  const int x0 = std::max(x, 0), x1 = std::min(x + w, w_);
+  const int y0 = std::max(y, 0), y1 = std::min(y + h, h_);
+  for (int row = y0; row < y1; ++row) {
+    const uint32_t* s = src + static_cast<size_t>(row - y) * w - x;
+    uint32_t* d = px_ + static_cast<size_t>(row) * stride_;
+    for (int col = x0; col < x1; ++col) {
+      const uint32_t c = s[col], a = c >> 24;
+      if (a == 0) continue;
+      // Source over: the colour plus what its coverage leaves of the pixel.
+      const uint32_t keep = 255 - a, p = d[col];
+      uint32_t rb = (p & 0xFF00FFu) * keep, g = (p & 0x00FF00u) * keep;
+      rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+      g = ((g + ((g >> 8) & 0x00FF00u) + 0x008000u) >> 8) & 0x00FF00u;
+      d[col] = 0xFF000000u | ((c & 0xFFFFFFu) + rb + g);
+    }
+  }
+}
+
 // Xiaolin Wu: two pixels across the line share its coverage.
 void LineRaster::Smooth(double x0, double y0, double x1, double y1, QRgb colour) {
   const MajorAxisWalk walk(x0, y0, x1, y1);

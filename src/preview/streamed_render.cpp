@@ -53,7 +53,7 @@ class StreamedImage {
     painter_.setRenderHint(QPainter::Antialiasing, options.antialias);
     painter_.setRenderHint(QPainter::TextAntialiasing, options.antialias);
     if (options.draw_paper) PaintPaper(painter_, sheet, view);
-    items_.emplace(painter_, view, options, &raster_, SIZE_MAX);
+    items_.emplace(painter_, view, options, &raster_, SIZE_MAX, true);
   }
 
   void Draw(const PlotPicture& piece) { items_->Run(piece); }
