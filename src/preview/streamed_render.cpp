@@ -3,8 +3,11 @@
 #include <QImage>
 #include <QPainter>
 
+#include <sys/mman.h>
+
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 
 #include "preview/hpgl_parser.h"
@@ -35,6 +38,22 @@ bool SameBox(const Box& a, const Box& b) {
          (!a.valid || (a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1));
 }
 
+// An image whose pixels lie on huge pages where the system has them. Lines
+// land all over the image, one pixel a row when steep: with small pages
+// nearly every pixel needs a page table walk of its own.
+QImage HugePageImage(QSize size) {
+  constexpr size_t kHugePage = 2u << 20;
+  const qsizetype stride = static_cast<qsizetype>(size.width()) * 4;
+  const size_t bytes = static_cast<size_t>(stride) * size.height();
+  const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  void* pixels = std::aligned_alloc(kHugePage, rounded);
+  if (!pixels) return QImage(size, QImage::Format_RGB32);
+  ::madvise(pixels, rounded, MADV_HUGEPAGE);
+  return QImage(
+      static_cast<uchar*>(pixels), size.width(), size.height(), stride, QImage::Format_RGB32,
+      [](void* p) { std::free(p); }, pixels);
+}
+
 // An image being drawn piece by piece, fitted to `sheet` and `fit`.
 class StreamedImage {
  public:
@@ -42,7 +61,7 @@ class StreamedImage {
                 const RenderOptions& options)
       : sheet_(sheet),
         fit_(fit),
-        image_(FittedImageSize(fit, long_side), QImage::Format_RGB32),
+        image_(HugePageImage(FittedImageSize(fit, long_side))),
         raster_(nullptr, 0, 0, 0) {
     image_.fill(options.background);
     raster_ = LineRaster(reinterpret_cast<uint32_t*>(image_.bits()), image_.width(),
