@@ -11,8 +11,15 @@ bool LineRaster::Clip(double& x0, double& y0, double& x1, double& y1) const {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
     return false;
   const double lo_x = -0.5, hi_x = w_ - 0.5, lo_y = -0.5, hi_y = h_ - 0.5;
-  double t0 = 0, t1 = 1;
   const double dx = x1 - x0, dy = y1 - y0;
+  // Most lines lie wholly inside: the end as the full clip would compute it.
+  if (x0 >= lo_x && x0 <= hi_x && x1 >= lo_x && x1 <= hi_x && y0 >= lo_y && y0 <= hi_y &&
+      y1 >= lo_y && y1 <= hi_y) {
+    x1 = x0 + dx;
+    y1 = y0 + dy;
+    return true;
+  }
+  double t0 = 0, t1 = 1;
   auto edge = [&](double p, double q) {
     if (p == 0) return q >= 0;
     const double t = q / p;
