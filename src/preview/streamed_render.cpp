@@ -13,6 +13,7 @@
 #include "preview/hpgl_parser.h"
 #include "preview/line_raster.h"
 #include "preview/preview_render.h"
+#include "preview/read_ahead.h"
 #include "preview/render_parts.h"
 
 namespace tovrin::preview {
@@ -140,7 +141,7 @@ QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& 
   GlfSurvey survey;
   std::optional<StreamedImage> image;
   bool guess_failed = false;
-  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
+  StreamGlfAhead(glf, [&](const PlotPicture& piece, size_t read) {
     Note(survey, piece);
     if (!image && !guess_failed) image.emplace(piece, SheetFit(piece), long_side, options);
     if (image && !image->StillFits(survey)) {
@@ -156,7 +157,7 @@ QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& 
   // The first guess was wrong: draw again, fitted to what was found.
   image.reset();
   StreamedImage again(survey.sheet, survey.fit, long_side, options);
-  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
+  StreamGlfAhead(glf, [&](const PlotPicture& piece, size_t read) {
     again.Draw(piece);
     if (progress) progress(read);
   });

@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "glf_text.h"
 #include "preview/hpgl_parser.h"
 #include "preview/preview_render.h"
+#include "preview/read_ahead.h"
 
 namespace tovrin::preview {
 namespace {
@@ -97,6 +100,51 @@ TEST(StreamedPicture, StampedLabelsLookAsQPainterDrawsThem) {
   EXPECT_LT(d.changed, ink / 10);
   EXPECT_LT(d.far_apart, ink / 1000);
   EXPECT_LT(d.most, 128);
+}
+
+// What a reader of pieces sees of each: enough to tell two apart.
+struct PieceSummary {
+  size_t read, items, points, labels, styles;
+  float first_x, last_y;
+  bool operator==(const PieceSummary&) const = default;
+};
+
+std::vector<PieceSummary> Summaries(void (*stream)(std::string_view, const PictureSink&),
+                                    std::string_view glf) {
+  std::vector<PieceSummary> out;
+  stream(glf, [&](const PlotPicture& p, size_t read) {
+    out.push_back({read, p.items.size(), p.points.size(), p.labels.size(), p.styles.size(),
+                   p.points.empty() ? 0 : p.points.front().x,
+                   p.points.empty() ? 0 : p.points.back().y});
+  });
+  return out;
+}
+
+// Enough strokes, labels and pens for several pieces.
+std::string ManyPieces() {
+  std::string glf = A4Sheet() + "DI0,1;SSSI0.35,0.5LM0;";
+  for (int i = 0; i < 150000; ++i) {
+    glf += "SP" + std::to_string(1 + i % 4) + "PE<=" + Encoded({i % 8000, i % 11000}) +
+           Encoded({40, 25, 10, -30}) + ";";
+    if (i % 7 == 0) glf += "LBX" + kEtx;
+  }
+  return glf + kTrailer;
+}
+
+TEST(StreamedPicture, ReadingAheadHandsOnWhatStreamGlfReads) {
+  const std::string glf = ManyPieces();
+  const auto direct =
+      Summaries([](std::string_view g, const PictureSink& s) { StreamGlf(g, s); }, glf);
+  ASSERT_GE(direct.size(), 3u);
+  EXPECT_EQ(Summaries(&StreamGlfAhead, glf), direct);
+  // A sink that gives up stops the reading too, and its error comes out.
+  int pieces = 0;
+  EXPECT_THROW(StreamGlfAhead(glf,
+                              [&](const PlotPicture&, size_t) {
+                                if (++pieces == 2) throw std::runtime_error("disk full");
+                              }),
+               std::runtime_error);
+  EXPECT_EQ(pieces, 2);
 }
 
 }  // namespace
