@@ -7,13 +7,16 @@
 #include <QImage>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "glf_text.h"
 #include "preview/hpgl_parser.h"
+#include "preview/line_raster.h"
 #include "preview/preview_render.h"
 #include "preview/read_ahead.h"
 
@@ -100,6 +103,40 @@ TEST(StreamedPicture, StampedLabelsLookAsQPainterDrawsThem) {
   EXPECT_LT(d.changed, ink / 10);
   EXPECT_LT(d.far_apart, ink / 1000);
   EXPECT_LT(d.most, 128);
+}
+
+// A plain line the simple way: along its major axis, the pixel nearest the
+// line in each column, pixel centres at half coordinates.
+void ReferenceLine(QImage& image, QLineF line, QRgb colour) {
+  double ax = line.x1() - 0.5, ay = line.y1() - 0.5, bx = line.x2() - 0.5, by = line.y2() - 0.5;
+  const bool steep = std::abs(by - ay) > std::abs(bx - ax);
+  if (steep) std::swap(ax, ay), std::swap(bx, by);
+  if (ax > bx) std::swap(ax, bx), std::swap(ay, by);
+  const double slope = bx > ax ? (by - ay) / (bx - ax) : 0;
+  for (int i = static_cast<int>(std::floor(ax + 0.5)); i <= std::floor(bx + 0.5); ++i) {
+    const int j = static_cast<int>(std::floor(ay + slope * (i - ax) + 0.5));
+    const int x = steep ? j : i, y = steep ? i : j;
+    if (image.rect().contains(x, y)) image.setPixel(x, y, colour | 0xFF000000u);
+  }
+}
+
+TEST(StreamedPicture, PlainLinesSetThePixelsNearestTheLine) {
+  QImage drawn(301, 207, QImage::Format_RGB32), expected(drawn.size(), QImage::Format_RGB32);
+  drawn.fill(Qt::white);
+  expected.fill(Qt::white);
+  LineRaster raster(reinterpret_cast<uint32_t*>(drawn.bits()), drawn.width(), drawn.height(),
+                    static_cast<int>(drawn.bytesPerLine() / 4));
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> at(10, 290), step(-40, 40);
+  for (int n = 0; n < 3000; ++n) {  // short and long, every way; clipping aside
+    const QPointF a(at(rng), at(rng) * 0.7), d = QPointF(step(rng), step(rng)) * (n % 5 ? 1 : 6);
+    const QLineF line(
+        a, QPointF(std::clamp(a.x() + d.x(), 0.0, 300.0), std::clamp(a.y() + d.y(), 0.0, 206.0)));
+    const QRgb colour = n % 2 ? 0x204080 : 0xC03000;
+    raster.Draw(line, colour, false);
+    ReferenceLine(expected, line, colour);
+  }
+  EXPECT_TRUE(drawn == expected);
 }
 
 // What a reader of pieces sees of each: enough to tell two apart.
