@@ -168,7 +168,10 @@ class Painter {
   void AddLine(QPointF a, QPointF b) {
     if (Culled(a, b, line_reach_)) return;
     if (a == b) b += QPointF(0.25, 0);  // a dot still leaves a mark
-    lines_.emplace_back(a, b);
+    if (direct_)
+      raster_->Draw(QLineF(a, b), direct_rgb_, smooth_lines_);
+    else
+      lines_.emplace_back(a, b);
   }
 
   void Polyline(const Item& item) {
@@ -176,7 +179,11 @@ class Painter {
       Flush();
       batch_style_ = item.style;
       style_known_ = true;
-      line_reach_ = PenFor(pic_->styles[item.style]).widthF() / 2 + 2;
+      const QPen pen = PenFor(pic_->styles[item.style]);
+      line_reach_ = pen.widthF() / 2 + 2;
+      // One-pixel lines go into the image as they come, not batched first.
+      direct_ = raster_ && pen.widthF() == 0;
+      direct_rgb_ = pen.color().rgb();
     }
     const Style& style = pic_->styles[item.style];
     const double pattern_px = style.pattern_length * scale_;
@@ -303,6 +310,8 @@ class Painter {
   QRectF clip_;
   bool style_known_ = false;
   double line_reach_ = 2;
+  bool direct_ = false;  // the batch style's lines go straight to raster_
+  QRgb direct_rgb_ = 0;
   std::array<Face, 3> faces_;
   std::optional<GlyphStamps> stamps_;
   std::vector<QLineF> lines_;
