@@ -3,11 +3,16 @@
 // a 2000 x 1400 PNG. Target: the whole of it in under a second.
 //
 //   tovrin_preview_bench [--glf_mb=10] [--write_glf=FILE] [benchmark flags]
-//   tovrin_preview_bench --write_ofi=FILE [--ofi_mb=100]
+//   tovrin_preview_bench --write_ofi=FILE [--ofi_mb=100] [--past_sheet]
+//   tovrin_preview_bench --preview_glf=FILE [--preview_out=DIR]
 //
 // --write_ofi writes a big drawing (lines, polylines, arcs, text, areas) for
 // timing `tovrin-batch --preview` as a whole; the target there is 15 s and
-// 512 MB peak (/usr/bin/time -v) for 100 MB.
+// 512 MB peak (/usr/bin/time -v) for 100 MB. With --past_sheet its strokes
+// spread over half as much again as the sheet each way, so most of them run
+// past it: the preview then fits the image to the ink, not to the sheet.
+// --preview_glf writes the preview of a GLF file as tovrin-batch would
+// (into DIR, default the current folder), to time or profile it alone.
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +22,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -26,6 +32,7 @@
 #include "geometry/encode_points.h"
 #include "ofi/glf_writer.h"
 #include "ofi_builder.h"
+#include "preview/glf_preview.h"
 #include "preview/hpgl_parser.h"
 #include "preview/preview_render.h"
 
@@ -186,12 +193,16 @@ BENCHMARK(BM_Render)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GlfToPng)->Unit(benchmark::kMillisecond);
 
 // A drawing of about `target_bytes` OFI bytes, written in chunks so that
-// making it needs little memory. Like a real drawing it stays on its sheet.
-bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
+// making it needs little memory. Like a real drawing it stays on its sheet,
+// unless `past_sheet`: then its lines, polylines and arcs spread 1.5 times
+// as far each way (OFI words stay below 65536).
+bool WriteBigDrawing(const std::string& path, size_t target_bytes, bool past_sheet) {
   using test::OfiBuilder;
   std::ofstream f(path, std::ios::binary);
   std::mt19937 rng(777);
   auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const double spread = past_sheet ? 1.5 : 1.0;
+  auto far = [&](int lo, int hi) { return static_cast<int>(r(lo, hi) * spread); };
   const int classes[] = {0x00, 0x01, 0x02, 0x10, 0x11, 0x21, 0x31, 0x40};
   size_t written = 0;
   bool first = true;
@@ -203,14 +214,14 @@ bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
     for (int run = 0; run < 100; ++run) {
       b.LineClass(classes[r(0, 7)]);
       for (int i = 0; i < 20; ++i) {
-        const int x = r(100, 38000), y = r(100, 25000);
+        const int x = far(100, 38000), y = far(100, 25000);
         b.Line(x, y, x + r(0, 1200), y + r(0, 3000));
       }
-      int x = r(1000, 30000), y = r(1000, 20000);
+      int x = far(1000, 30000), y = far(1000, 20000);
       b.Word(OfiBuilder::kEscDollar).Word(0xFF44).Count(40);
       for (int i = 0; i < 20; ++i) b.Words({x += r(0, 300), y += r(0, 300)});
       for (int i = 0; i < 6; ++i) {
-        const int cx = r(3000, 35000), cy = r(3000, 25000), rad = r(50, 2500);
+        const int cx = far(3000, 35000), cy = far(3000, 25000), rad = r(50, 2500);
         b.Arc(cx + rad, cy, cx, cy + rad, cx - rad, cy);
       }
       b.TextBlock(true)
@@ -232,16 +243,35 @@ bool WriteBigDrawing(const std::string& path, size_t target_bytes) {
   return static_cast<bool>(f);
 }
 
+int WritePreview(const std::string& glf, const std::string& folder) {
+  EnsureGuiApplication();
+  std::string error;
+  PreviewOutcome outcome;
+  if (!WritePreviewFilesFor(glf, folder, "preview", error, &outcome)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::printf("peak_rss_MB=%.0f%s\n", PeakMegabytes(), outcome.simplified ? " simplified" : "");
+  return 0;
+}
+
 }  // namespace
 }  // namespace tovrin::preview
 
 int main(int argc, char** argv) {
   size_t ofi_mb = 100;
-  for (int i = 1; i < argc; ++i)
+  bool past_sheet = false;
+  std::string preview_out = ".";
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--preview_out=", 14) == 0) preview_out = argv[i] + 14;
     if (std::strncmp(argv[i], "--ofi_mb=", 9) == 0) ofi_mb = std::strtoul(argv[i] + 9, nullptr, 10);
+    if (std::strcmp(argv[i], "--past_sheet") == 0) past_sheet = true;
+  }
   for (int i = 1; i < argc; ++i)
     if (std::strncmp(argv[i], "--write_ofi=", 12) == 0) {
-      return tovrin::preview::WriteBigDrawing(argv[i] + 12, ofi_mb << 20) ? 0 : 1;
+      return tovrin::preview::WriteBigDrawing(argv[i] + 12, ofi_mb << 20, past_sheet) ? 0 : 1;
+    } else if (std::strncmp(argv[i], "--preview_glf=", 14) == 0) {
+      return tovrin::preview::WritePreview(argv[i] + 14, preview_out);
     } else if (std::strncmp(argv[i], "--glf_mb=", 9) == 0) {
       tovrin::preview::g_glf_mb = std::strtoul(argv[i] + 9, nullptr, 10);
     } else if (std::strncmp(argv[i], "--write_glf=", 12) == 0) {

@@ -34,7 +34,14 @@ uint32_t Interpreter::StyleIndex() {
 
 double Interpreter::PatternLength() const {
   if (line_mode_ == 1) return line_length_ * kUnitsPerMm;
-  return line_length_ / 100 * std::hypot(p2x_ - p1x_, p2y_ - p1y_);
+  // Asked for every stroke; the plot area seldom changes.
+  const double dx = p2x_ - p1x_, dy = p2y_ - p1y_;
+  if (!(dx == diagonal_dx_ && dy == diagonal_dy_)) {
+    diagonal_dx_ = dx;
+    diagonal_dy_ = dy;
+    diagonal_ = std::hypot(dx, dy);
+  }
+  return line_length_ / 100 * diagonal_;
 }
 
 // A pen-down segment between plotter points; joins the open run when it

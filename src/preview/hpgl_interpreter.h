@@ -155,6 +155,8 @@ class Interpreter {
   uint32_t last_style_id_ = 0;
 
   double p1x_ = 0, p1y_ = 0, p2x_ = 0, p2y_ = 0;
+  // P1 to P2 for PatternLength, kept from the last time it was worked out.
+  mutable double diagonal_dx_ = 0, diagonal_dy_ = 0, diagonal_ = 0;
   double media_length_ = 0, media_width_ = 0;
   bool paper_known_ = false;
   bool scaling_ = false;

@@ -192,7 +192,7 @@ void Interpreter::PolylineEncoded() {
     if (b == '>') fraction_bits = std::clamp(static_cast<int>(v), 0, 26);
     if (b == ':') pen_ = std::clamp(static_cast<int>(v), 0, kPens - 1);
     if (flag) continue;
-    v = std::ldexp(v, -fraction_bits);
+    if (fraction_bits != 0) v = std::ldexp(v, -fraction_bits);
     if (!have_x) {
       x = v;
       have_x = true;

@@ -1,5 +1,6 @@
 #include "preview/render_parts.h"
 
+#include "preview/glyph_stamps.h"
 #include "preview/line_raster.h"
 
 #include <QFont>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace tovrin::preview {
@@ -76,7 +78,7 @@ class Painter {
   // `total_points`: the line points of the whole drawing, which may come in
   // pieces (one Run each).
   Painter(QPainter& painter, const QTransform& view, const RenderOptions& options,
-          LineRaster* raster, size_t total_points)
+          LineRaster* raster, size_t total_points, bool stamp_labels)
       : p_(painter),
         view_(view),
         opt_(options),
@@ -87,6 +89,8 @@ class Painter {
     faces_[0] = MakeFace("DejaVu Sans Mono", true, QChar('M'), false);
     faces_[1] = MakeFace("IPAGothic", true, QChar(0xFF71), false);
     faces_[2] = MakeFace("IPAGothic", false, QChar(0x6F22), true);
+    // Stamps are antialiased; plain text would shift by whole pixels.
+    if (raster && stamp_labels && options.antialias) stamps_.emplace(*raster);
   }
 
   // Paints the items of `picture` (the whole drawing or one piece of it).
@@ -164,7 +168,10 @@ class Painter {
   void AddLine(QPointF a, QPointF b) {
     if (Culled(a, b, line_reach_)) return;
     if (a == b) b += QPointF(0.25, 0);  // a dot still leaves a mark
-    lines_.emplace_back(a, b);
+    if (direct_)
+      raster_->Draw(QLineF(a, b), direct_rgb_, smooth_lines_);
+    else
+      lines_.emplace_back(a, b);
   }
 
   void Polyline(const Item& item) {
@@ -172,7 +179,11 @@ class Painter {
       Flush();
       batch_style_ = item.style;
       style_known_ = true;
-      line_reach_ = PenFor(pic_->styles[item.style]).widthF() / 2 + 2;
+      const QPen pen = PenFor(pic_->styles[item.style]);
+      line_reach_ = pen.widthF() / 2 + 2;
+      // One-pixel lines go into the image as they come, not batched first.
+      direct_ = raster_ && pen.widthF() == 0;
+      direct_rgb_ = pen.color().rgb();
     }
     const Style& style = pic_->styles[item.style];
     const double pattern_px = style.pattern_length * scale_;
@@ -252,35 +263,41 @@ class Painter {
         (std::abs(l.width) + std::abs(l.height)) * (1 + std::abs(l.slant)) * scale_ + 2;
     if (std::isfinite(reach) && Culled(at, at, reach)) return;
     const QColor colour = Colour(pic_->styles[l.style].rgb);
+    if (std::abs(l.height) * scale_ < opt_.min_text_px) return Patch(l, colour);
     const double dx = std::cos(l.direction), dy = std::sin(l.direction);
     const double nx = -dy, ny = dx;  // "up": a quarter turn counter-clockwise
-    if (std::abs(l.height) * scale_ < opt_.min_text_px) {
-      // Too small to read: the character body as a shaded patch.
-      const double ux = l.width * dx, uy = l.width * dy;
-      const double vx = l.height * (nx + l.slant * dx), vy = l.height * (ny + l.slant * dy);
-      const QPointF o(l.origin.x, l.origin.y);
-      QPolygonF body({o, o + QPointF(ux, uy), o + QPointF(ux + vx, uy + vy), o + QPointF(vx, vy)});
-      QColor shade = colour;
-      shade.setAlpha(90);
-      p_.setPen(Qt::NoPen);
-      p_.setBrush(shade);
-      p_.drawPolygon(view_.map(body));
-      p_.setBrush(Qt::NoBrush);
-      return;
-    }
-    const Face& face = faces_[static_cast<int>(l.face)];
+    const auto index = static_cast<int>(l.face);
+    const Face& face = faces_[index];
     const double sx = l.width / face.advance, sy = l.height / face.body;
     const double bx = l.origin.x + face.baseline * sy * nx,
                  by = l.origin.y + face.baseline * sy * ny;
     // Font coordinates (y down, baseline at 0) to plotter units.
     const QTransform local(sx * dx, sx * dy, -sy * (l.slant * dx + nx), -sy * (l.slant * dy + ny),
                            bx, by);
+    const QTransform glyph = local * view_;
+    if (stamps_ && stamps_->Draw(index, face.font, l.text, colour.rgb(), glyph)) return;
     p_.save();
-    p_.setTransform(local * view_, false);
+    p_.setTransform(glyph, false);
     p_.setFont(face.font);
     p_.setPen(colour);
     p_.drawText(QPointF(0, 0), QString::fromUtf8(l.text.data(), static_cast<int>(l.text.size())));
     p_.restore();
+  }
+
+  // A label too small to read: its character body as a shaded patch.
+  void Patch(const Label& l, const QColor& colour) {
+    const double dx = std::cos(l.direction), dy = std::sin(l.direction);
+    const double nx = -dy, ny = dx;
+    const double ux = l.width * dx, uy = l.width * dy;
+    const double vx = l.height * (nx + l.slant * dx), vy = l.height * (ny + l.slant * dy);
+    const QPointF o(l.origin.x, l.origin.y);
+    QPolygonF body({o, o + QPointF(ux, uy), o + QPointF(ux + vx, uy + vy), o + QPointF(vx, vy)});
+    QColor shade = colour;
+    shade.setAlpha(90);
+    p_.setPen(Qt::NoPen);
+    p_.setBrush(shade);
+    p_.drawPolygon(view_.map(body));
+    p_.setBrush(Qt::NoBrush);
   }
 
   QPainter& p_;
@@ -293,7 +310,10 @@ class Painter {
   QRectF clip_;
   bool style_known_ = false;
   double line_reach_ = 2;
+  bool direct_ = false;  // the batch style's lines go straight to raster_
+  QRgb direct_rgb_ = 0;
   std::array<Face, 3> faces_;
+  std::optional<GlyphStamps> stamps_;
   std::vector<QLineF> lines_;
   uint32_t batch_style_ = 0;
   size_t dashes_ = 0;
@@ -306,8 +326,8 @@ class ItemPainter::Impl : public Painter {
 };
 
 ItemPainter::ItemPainter(QPainter& painter, const QTransform& view, const RenderOptions& options,
-                         LineRaster* raster, size_t total_points)
-    : impl_(std::make_unique<Impl>(painter, view, options, raster, total_points)) {}
+                         LineRaster* raster, size_t total_points, bool stamp_labels)
+    : impl_(std::make_unique<Impl>(painter, view, options, raster, total_points, stamp_labels)) {}
 
 ItemPainter::~ItemPainter() = default;
 

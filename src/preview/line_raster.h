@@ -19,6 +19,10 @@ class LineRaster {
   // Draws the line in an opaque colour; antialiased (Wu) or not.
   void Draw(QLineF line, QRgb colour, bool antialias);
 
+  // Lays premultiplied ARGB `src` (`w` x `h`, packed) over the image with its
+  // top left corner at pixel (x, y); what falls outside is left out.
+  void Stamp(const uint32_t* src, int w, int h, int x, int y);
+
  private:
   bool Clip(double& x0, double& y0, double& x1, double& y1) const;
   // Inline: it runs once or twice for every pixel of every line.

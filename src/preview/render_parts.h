@@ -30,10 +30,13 @@ void PaintPaper(QPainter& p, const PlotPicture& picture, const QTransform& view)
 // whole drawing at once, or its pieces one Run after another.
 class ItemPainter {
  public:
-  // With `raster`, one-pixel lines go straight into the image's memory.
-  // `total_points`: the line points of the whole drawing.
+  // With `raster`, one-pixel lines go straight into the image's memory, and
+  // with `stamp_labels` too antialiased labels (GlyphStamps): a quarter
+  // pixel from where QPainter would put them, so only for pictures too big
+  // to draw exactly in time. `total_points`: the line points of the whole
+  // drawing.
   ItemPainter(QPainter& painter, const QTransform& view, const RenderOptions& options,
-              LineRaster* raster, size_t total_points);
+              LineRaster* raster, size_t total_points, bool stamp_labels = false);
   ~ItemPainter();
   ItemPainter(const ItemPainter&) = delete;
   ItemPainter& operator=(const ItemPainter&) = delete;

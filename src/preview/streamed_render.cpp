@@ -3,13 +3,17 @@
 #include <QImage>
 #include <QPainter>
 
+#include <sys/mman.h>
+
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 
 #include "preview/hpgl_parser.h"
 #include "preview/line_raster.h"
 #include "preview/preview_render.h"
+#include "preview/read_ahead.h"
 #include "preview/render_parts.h"
 
 namespace tovrin::preview {
@@ -35,6 +39,22 @@ bool SameBox(const Box& a, const Box& b) {
          (!a.valid || (a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1));
 }
 
+// An image whose pixels lie on huge pages where the system has them. Lines
+// land all over the image, one pixel a row when steep: with small pages
+// nearly every pixel needs a page table walk of its own.
+QImage HugePageImage(QSize size) {
+  constexpr size_t kHugePage = 2u << 20;
+  const qsizetype stride = static_cast<qsizetype>(size.width()) * 4;
+  const size_t bytes = static_cast<size_t>(stride) * size.height();
+  const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  void* pixels = std::aligned_alloc(kHugePage, rounded);
+  if (!pixels) return QImage(size, QImage::Format_RGB32);
+  ::madvise(pixels, rounded, MADV_HUGEPAGE);
+  return QImage(
+      static_cast<uchar*>(pixels), size.width(), size.height(), stride, QImage::Format_RGB32,
+      [](void* p) { std::free(p); }, pixels);
+}
+
 // An image being drawn piece by piece, fitted to `sheet` and `fit`.
 class StreamedImage {
  public:
@@ -42,7 +62,7 @@ class StreamedImage {
                 const RenderOptions& options)
       : sheet_(sheet),
         fit_(fit),
-        image_(FittedImageSize(fit, long_side), QImage::Format_RGB32),
+        image_(HugePageImage(FittedImageSize(fit, long_side))),
         raster_(nullptr, 0, 0, 0) {
     image_.fill(options.background);
     raster_ = LineRaster(reinterpret_cast<uint32_t*>(image_.bits()), image_.width(),
@@ -53,7 +73,7 @@ class StreamedImage {
     painter_.setRenderHint(QPainter::Antialiasing, options.antialias);
     painter_.setRenderHint(QPainter::TextAntialiasing, options.antialias);
     if (options.draw_paper) PaintPaper(painter_, sheet, view);
-    items_.emplace(painter_, view, options, &raster_, SIZE_MAX);
+    items_.emplace(painter_, view, options, &raster_, SIZE_MAX, true);
   }
 
   void Draw(const PlotPicture& piece) { items_->Run(piece); }
@@ -121,7 +141,7 @@ QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& 
   GlfSurvey survey;
   std::optional<StreamedImage> image;
   bool guess_failed = false;
-  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
+  StreamGlfAhead(glf, [&](const PlotPicture& piece, size_t read) {
     Note(survey, piece);
     if (!image && !guess_failed) image.emplace(piece, SheetFit(piece), long_side, options);
     if (image && !image->StillFits(survey)) {
@@ -137,7 +157,7 @@ QImage RenderGlfImage(std::string_view glf, int long_side, const RenderOptions& 
   // The first guess was wrong: draw again, fitted to what was found.
   image.reset();
   StreamedImage again(survey.sheet, survey.fit, long_side, options);
-  StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
+  StreamGlfAhead(glf, [&](const PlotPicture& piece, size_t read) {
     again.Draw(piece);
     if (progress) progress(read);
   });
