@@ -1,7 +1,11 @@
 // Any bytes as an OFI drawing, translated under one of several settings: the
-// translation ends, and the GLF is framed by its preamble and trailer.
+// translation ends, the GLF is framed by its preamble and trailer, and
+// reading the drawing through the smallest window gives the same GLF as
+// reading it whole.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -37,19 +41,42 @@ PlotSettings SettingsFor(uint8_t choice) {
   return s;
 }
 
+class BytesSource : public tovrin::WordSource {
+ public:
+  explicit BytesSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  size_t ReadAt(uint64_t offset, uint8_t* into, size_t size) override {
+    if (offset >= bytes_.size()) return 0;
+    const size_t n = std::min<size_t>(size, bytes_.size() - offset);
+    std::memcpy(into, bytes_.data() + offset, n);
+    return n;
+  }
+
+ private:
+  std::span<const uint8_t> bytes_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  tovrin::JobContext job(tovrin::MakeSnapshot(SettingsFor(data[0])));
+  const PlotSettings settings = SettingsFor(data[0]);
+  tovrin::JobContext whole_job(tovrin::MakeSnapshot(settings));
+  tovrin::JobContext windowed_job(tovrin::MakeSnapshot(settings));
   const std::span<const uint8_t> ofi(data + 1, size - 1);
+  BytesSource source(ofi);
   // Twice in one job: what a drawing leaves behind must not upset the next.
   for (int drawing = 0; drawing < 2; ++drawing) {
-    tovrin::GlfWriter out;
-    tovrin::TranslateDrawing(job, ofi, out, [] { return true; });
+    tovrin::GlfWriter out, windowed_out;
+    const tovrin::DrawingResult result =
+        tovrin::TranslateDrawing(whole_job, ofi, out, [] { return true; });
     const std::string& glf = out.Bytes();
     FUZZ_CHECK(glf.rfind("\x1b%-1BBPIN", 0) == 0);
     FUZZ_CHECK(glf.size() >= 11 && glf.compare(glf.size() - 2, 2, "\033E") == 0);
+    const tovrin::DrawingResult windowed = tovrin::TranslateDrawing(
+        windowed_job, tovrin::WordReader(source, ofi.size(), tovrin::WordReader::kMaxRunWords),
+        windowed_out, [] { return true; });
+    FUZZ_CHECK(windowed.end == result.end && windowed.reason == result.reason);
+    FUZZ_CHECK(windowed_out.Bytes() == glf);
   }
   return 0;
 }

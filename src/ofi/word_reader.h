@@ -28,7 +28,7 @@ class WordReader {
   static constexpr size_t kWindowWords = 256 * 1024;
   // The most words WordBytes hands out at once; a window is never smaller
   // (unless the whole drawing is).
-  static constexpr size_t kMaxRunWords = 4096;
+  static constexpr size_t kMaxRunWords = 512;
 
   WordReader() = default;
   explicit WordReader(std::span<const uint8_t> bytes)

@@ -129,7 +129,7 @@ TEST(WindowedReading, WordsAreReadOnceInOrderAndOutsideTheDrawingAreZero) {
   std::vector<uint8_t> bytes(2 * 20000);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
   MemorySource source(bytes);
-  WordReader reader(source, bytes.size() + 1, WordReader::kMaxRunWords);  // odd byte: no word
+  WordReader reader(source, bytes.size() + 1, 4096);  // odd byte: no word
   EXPECT_EQ(reader.WordCount(), 20000u);
   for (size_t p = 1; p <= 20000; ++p)
     ASSERT_EQ(reader.WordAt(p), bytes[2 * p - 2] | bytes[2 * p - 1] << 8) << p;
@@ -137,8 +137,8 @@ TEST(WindowedReading, WordsAreReadOnceInOrderAndOutsideTheDrawingAreZero) {
   EXPECT_EQ(reader.WordAt(0), 0);
   EXPECT_EQ(reader.WordAt(20001), 0);
   EXPECT_EQ(reader.WordAt(size_t{1} << 40), 0);
-  const uint8_t* run = reader.WordBytes(19000, 1000);
-  EXPECT_EQ(std::memcmp(run, bytes.data() + 2 * 18999, 2000), 0);
+  const uint8_t* run = reader.WordBytes(19000, WordReader::kMaxRunWords);
+  EXPECT_EQ(std::memcmp(run, bytes.data() + 2 * 18999, 2 * WordReader::kMaxRunWords), 0);
 }
 
 }  // namespace
