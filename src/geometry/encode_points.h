@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 
@@ -20,15 +21,19 @@ inline char* EncodeAt(char* p, int64_t value) {
   const uint64_t n =
       value >= 0 ? 2 * static_cast<uint64_t>(value) : 2 * (0 - static_cast<uint64_t>(value)) + 1;
   if (n < (uint64_t{1} << 24)) {
-    // Up to four digits, the plotter's whole range: all four written as
-    // non-final digits, then the last one used turned into the final one.
-    const int digits = (std::bit_width(n | 1) + 5) / 6;
-    p[0] = static_cast<char>((n & 63) + 63);
-    p[1] = static_cast<char>((n >> 6 & 63) + 63);
-    p[2] = static_cast<char>((n >> 12 & 63) + 63);
-    p[3] = static_cast<char>((n >> 18 & 63) + 63);
-    p[digits - 1] = static_cast<char>((n >> (6 * (digits - 1))) + 191);
-    return p + digits;
+    // Up to four digits, the plotter's whole range: the four 6-bit groups
+    // spread over the bytes of one word, all made non-final digits, then the
+    // last one used turned into the final one; the word stored at once.
+    const uint32_t m = static_cast<uint32_t>(n);
+    const int last = (m >= 64) + (m >= 4096) + (m >= 262144);  // digits - 1
+    uint32_t word = (m & 0x3F) | (m << 2 & 0x3F00) | (m << 4 & 0x3F0000) | (m << 6 & 0x3F000000);
+    word += 0x3F3F3F3F + (uint32_t{0x80} << (8 * last));
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(p, &word, 4);
+    } else {
+      for (int i = 0; i < 4; ++i) p[i] = static_cast<char>(word >> (8 * i));
+    }
+    return p + last + 1;
   }
   uint64_t rest = n;
   while (rest >= 64) {

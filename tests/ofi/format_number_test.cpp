@@ -47,6 +47,31 @@ TEST(FormatNumber, PatternsInUse) {
     EXPECT_EQ(FormatNumber(c.value, c.pattern), c.text) << c.value << " with " << c.pattern;
 }
 
+TEST(FormatNumber, DigitGroupsAndZerosInsideTheNumber) {
+  const Case cases[] = {
+      {9, "########", "9"},
+      {10, "########", "10"},
+      {99, "########", "99"},
+      {100, "########", "100"},
+      {101, "########", "101"},
+      {1009, "########", "1009"},
+      {-32767.4, "########", "-32767"},
+      {123456789012345, "########", "123456789012345"},
+      {100000000000000, "########", "100000000000000"},
+      {0.05, "##0.0####", "0.05"},
+      {0.00105, "##0.0####", "0.00105"},
+      {10.0001, "##0.0####", "10.0001"},
+      {100.1, "###.0####", "100.1"},
+      {-0.4, "########", ""},
+      {-0.00000049, "###.0####", ".0"},
+      {7.05, "0.000", "7.050"},
+      {1000.0005, "0.000", "1000.001"},
+      {5, "000", "005"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FormatNumber(c.value, c.pattern), c.text) << c.value << " with " << c.pattern;
+}
+
 TEST(FormatNumber, RoundsAtFifteenDigitsFirst) {
   // 0.1 + 0.2 is 0.30000000000000004: at 15 digits it is 0.3.
   EXPECT_EQ(FormatNumber(0.1 + 0.2, "##0.0####"), "0.3");
