@@ -93,12 +93,10 @@ char* DigitsBefore(char* end, uint64_t n) {
   return end;
 }
 
-// Formats `value` without the decimal expansion when the result cannot
-// differ from the 15-digit route: the scaled value is exact enough and not
-// near a half. False when that cannot be told.
-bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
-  const int places = shape.fraction_digits;
-  if (places < 0 || places > 9 || shape.min_integer_digits > 20) return false;
+}  // namespace
+
+bool QuickRound(double value, int places, uint64_t& rounded) {
+  if (places < 0 || places > 9) return false;
   const double scaled = std::fabs(value) * kPowersOfTen[places];
   if (!(scaled < 1e15)) return false;
   // Not negative and below 2^53: truncation is floor, and the part left
@@ -108,9 +106,21 @@ bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
   // Taking the value to 15 digits moves it by at most 5e-15 of itself; the
   // multiplication adds far less.
   if (std::fabs(part - 0.5) <= scaled * 1e-13) return false;
-  const uint64_t rounded = whole + (part > 0.5 ? 1 : 0);
-  const uint64_t integer = rounded / kIntegerPowers[places];
-  uint64_t fraction = rounded % kIntegerPowers[places];
+  rounded = whole + (part > 0.5 ? 1 : 0);
+  return true;
+}
+
+namespace {
+
+// Formats `value` without the decimal expansion when the result cannot
+// differ from the 15-digit route. False when that cannot be told.
+bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
+  const int places = shape.fraction_digits;
+  uint64_t rounded = 0;
+  if (shape.min_integer_digits > 20 || !QuickRound(value, places, rounded)) return false;
+  // Whole-number patterns skip the division.
+  const uint64_t integer = places == 0 ? rounded : rounded / kIntegerPowers[places];
+  uint64_t fraction = places == 0 ? 0 : rounded % kIntegerPowers[places];
   // Trailing zeros of the fraction are dropped down to the pattern's minimum.
   int fraction_used = places;
   while (fraction_used > shape.min_fraction_digits && fraction % 10 == 0) {

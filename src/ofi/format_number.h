@@ -1,6 +1,7 @@
 // Number formatting with "#"/"0" patterns, halves rounded away from zero.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,11 @@ struct NumberText {
     return spill.empty() ? std::string_view(digits, size) : std::string_view(spill);
   }
 };
+
+// The magnitude of a finite `value` times 10^places (0..9), rounded as
+// FormatNumber rounds it, when that can be told without the 15-digit decimal
+// route; false otherwise. FormatNumber's digits are those of `rounded`.
+bool QuickRound(double value, int places, uint64_t& rounded);
 
 // The same text as FormatNumber, for callers that format per command.
 void FormatNumber(double value, const NumberPattern& pattern, NumberText& text);

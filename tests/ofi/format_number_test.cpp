@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+#include <string>
+
 namespace tovrin {
 namespace {
 
@@ -80,6 +85,31 @@ TEST(FormatNumber, RoundsAtFifteenDigitsFirst) {
   // A carry runs through every digit.
   EXPECT_EQ(FormatNumber(9.999996, "##0.0####"), "10.0");
   EXPECT_EQ(FormatNumber(99.5, "##"), "100");
+}
+
+TEST(FormatNumber, QuickRoundGivesTheDigitsOfTheText) {
+  // Where the quick rounding answers, its integer read with the point before
+  // the last three digits is the value the "0.000" text reads back as.
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> spread(-70000, 70000);
+  int answered = 0;
+  for (int n = 0; n < 100000; ++n) {
+    const double v = n % 3 == 0 ? std::round(spread(rng) * 2000) / 2000 : spread(rng) / (n % 7 + 1);
+    uint64_t milli = 0;
+    if (!QuickRound(v, 3, milli)) continue;
+    ++answered;
+    const std::string text = FormatNumber(v, "0.000");
+    double read = 0;
+    std::from_chars(text.data(), text.data() + text.size(), read);
+    const double magnitude = static_cast<double>(milli) / 1000;
+    ASSERT_EQ(v < 0 && milli != 0 ? -magnitude : magnitude, read) << text;
+  }
+  EXPECT_GT(answered, 60000);  // not the halves among the thirds on 0.0005 steps
+  uint64_t rounded = 0;
+  EXPECT_FALSE(QuickRound(2.5, 0, rounded));  // a half: left to the decimal route
+  EXPECT_FALSE(QuickRound(1e300, 3, rounded));
+  EXPECT_TRUE(QuickRound(-2.4, 0, rounded));
+  EXPECT_EQ(rounded, 2u);
 }
 
 }  // namespace
