@@ -68,6 +68,12 @@ void RoundDecimal(const Decimal& d, int places, std::string& integer, std::strin
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 constexpr uint64_t kIntegerPowers[] = {1,      10,      100,      1000,      10000,
                                        100000, 1000000, 10000000, 100000000, 1000000000};
+// 10^0 .. 10^14: a number below 1e15 has as many digits as these it reaches
+// (none for 0).
+constexpr uint64_t kIntegerPowers15[] = {
+    1,           10,           100,           1000,           10000,
+    100000,      1000000,      10000000,      100000000,      1000000000,
+    10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000};
 
 // Writes the decimal digits of n so that they end just before `end`;
 // returns where they start. No digits for 0.
@@ -131,18 +137,16 @@ bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
   static_assert(sizeof out.digits >= 1 + 20 + 15 + 1 + 9);  // sign, integer, point, fraction
   char* text = out.digits;
   if (value < 0 && rounded != 0) *text++ = '-';
-  char integer_digits[20];
-  char* const integer_end = integer_digits + sizeof integer_digits;
-  const char* integer_start = DigitsBefore(integer_end, integer);
-  const int integer_count = static_cast<int>(integer_end - integer_start);
+  // Digits are written from their end; a number's width is known first.
+  int integer_count = 0;
+  while (integer_count < 15 && integer >= kIntegerPowers15[integer_count]) ++integer_count;
   for (int i = integer_count; i < shape.min_integer_digits; ++i) *text++ = '0';
-  std::memcpy(text, integer_start, static_cast<size_t>(integer_count));
   text += integer_count;
+  DigitsBefore(text, integer);
   if (fraction_used > 0) {
     *text++ = '.';
     char* const fraction_end = text + fraction_used;
-    char* const fraction_start = DigitsBefore(fraction_end, fraction);
-    std::memset(text, '0', static_cast<size_t>(fraction_start - text));  // leading zeros
+    for (char* start = DigitsBefore(fraction_end, fraction); text < start;) *text++ = '0';
     text = fraction_end;
   }
   out.size = static_cast<size_t>(text - out.digits);
