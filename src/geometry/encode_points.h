@@ -36,8 +36,10 @@ inline constexpr uint8_t kExtraDigits[25] = {0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1,
 // returns the end of its digits. The whole GLF is bytes, so the digits go
 // out as they are: lead bytes of code page 932 included.
 inline char* EncodeAt(char* p, int64_t value) {
-  const uint64_t n =
-      value >= 0 ? 2 * static_cast<uint64_t>(value) : 2 * (0 - static_cast<uint64_t>(value)) + 1;
+  // The sign into the lowest bit without a branch: moves go either way at
+  // random, which no branch predictor follows.
+  const uint64_t sign = static_cast<uint64_t>(value >> 63);  // all ones when negative
+  const uint64_t n = ((static_cast<uint64_t>(value) ^ sign) - sign) << 1 | (sign & 1);
   if (n < (uint64_t{1} << 24)) {
     // Up to four digits, the plotter's whole range: the four digits as
     // non-final ones in the bytes of one word, then the last one used
