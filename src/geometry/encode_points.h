@@ -40,7 +40,7 @@ inline char* EncodeAt(char* p, int64_t value) {
   // random, which no branch predictor follows.
   const uint64_t sign = static_cast<uint64_t>(value >> 63);  // all ones when negative
   const uint64_t n = ((static_cast<uint64_t>(value) ^ sign) - sign) << 1 | (sign & 1);
-  if (n < (uint64_t{1} << 24)) {
+  if (n < (uint64_t{1} << 24)) [[likely]] {
     // Up to four digits, the plotter's whole range: the four digits as
     // non-final ones in the bytes of one word, then the last one used
     // turned into the final one; the word stored at once.

@@ -123,15 +123,16 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
         FloorChecked(tr, vy);
         return;
       }
-      // floor as a double too: the running position does not wait for the
-      // integer (the same value, exact in this range).
+      // floor: truncation, then a step down where that went up. The running
+      // position takes the floor back as a double (exact in this range)
+      // rather than a branch, as the step comes with every negative move.
       const int64_t tx = static_cast<int64_t>(vx), ty = static_cast<int64_t>(vy);
-      const double fx = static_cast<double>(tx), fy = static_cast<double>(ty);
-      const bool down_x = fx > vx, down_y = fy > vy;
-      p = EncodeAt(p, tx - down_x);
-      p = EncodeAt(p, ty - down_y);
-      px += down_x ? fx - 1 : fx;
-      py += down_y ? fy - 1 : fy;
+      const int64_t floor_x = tx - (static_cast<double>(tx) > vx);
+      const int64_t floor_y = ty - (static_cast<double>(ty) > vy);
+      p = EncodeAt(p, floor_x);
+      p = EncodeAt(p, floor_y);
+      px += static_cast<double>(floor_x);
+      py += static_cast<double>(floor_y);
     }
     left -= block;
     if (left == 0) *p++ = ';';
