@@ -35,7 +35,8 @@ void DrawCircle(Translation& tr, const ArcPoints& p) {
   tr.out.Write(r_text);
 }
 
-void DrawArc(Translation& tr, ArcPoints p) {
+// Nudges `p` as the centre needs.
+void DrawArc(Translation& tr, ArcPoints& p) {
   double cx = 0, cy = 0;
   if (!ArcCentre(p, cx, cy)) return;  // collinear: nothing to draw
   const ArcSweepResult arc = ArcSweep(cx, cy, p);
@@ -62,7 +63,7 @@ void RunArc(Translation& tr) {
   FlushPending(tr);
   RestorePattern(tr);
   EnterStrokeMode(tr);
-  const ArcPoints p = ReadArcPoints(tr.reader);
+  ArcPoints p = ReadArcPoints(tr.reader);
   if (p.x1 == p.x3 && p.y1 == p.y3) {
     DrawCircle(tr, p);
   } else {

@@ -1,6 +1,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "geometry/encode_points.h"
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
@@ -92,6 +96,23 @@ void DrawSegment(Translation& tr, OfiPoint start) {
   WritePoints(tr.out, "PE<=", {from.x, from.y, dx, dy}, ";");
 }
 
+// floor(value) for a value FloorFits takes, without a branch: the step down
+// from the nearest integer comes with every other negative move, which no
+// branch predictor follows, and the running position waits for it. Adding
+// and taking away 1.5 * 2^52 rounds to the nearest integer exactly (every
+// double from 2^52 to 2^53 is an integer); the step is then a compare mask.
+inline double FloorWithoutBranch(double value) {
+  constexpr double kRounder = 6755399441055744.0;  // 1.5 * 2^52
+  const double nearest = (value + kRounder) - kRounder;
+#if defined(__SSE2__)
+  const __m128d n = _mm_set_sd(nearest);
+  const __m128d step = _mm_and_pd(_mm_cmpgt_sd(n, _mm_set_sd(value)), _mm_set_sd(1.0));
+  return _mm_cvtsd_f64(_mm_sub_sd(n, step));
+#else
+  return nearest > value ? nearest - 1 : nearest;
+#endif
+}
+
 // Room for one block of moves: two values each, and the closing ";".
 constexpr size_t kMovesPerBlock = 256;
 constexpr size_t kBlockRoom = kMovesPerBlock * 2 * kMaxEncodedDigits + 1;
@@ -123,16 +144,11 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
         FloorChecked(tr, vy);
         return;
       }
-      // floor: truncation, then a step down where that went up. The running
-      // position takes the floor back as a double (exact in this range)
-      // rather than a branch, as the step comes with every negative move.
-      const int64_t tx = static_cast<int64_t>(vx), ty = static_cast<int64_t>(vy);
-      const int64_t floor_x = tx - (static_cast<double>(tx) > vx);
-      const int64_t floor_y = ty - (static_cast<double>(ty) > vy);
-      p = EncodeAt(p, floor_x);
-      p = EncodeAt(p, floor_y);
-      px += static_cast<double>(floor_x);
-      py += static_cast<double>(floor_y);
+      const double floor_x = FloorWithoutBranch(vx), floor_y = FloorWithoutBranch(vy);
+      p = EncodeAt(p, static_cast<int64_t>(floor_x));
+      p = EncodeAt(p, static_cast<int64_t>(floor_y));
+      px += floor_x;
+      py += floor_y;
     }
     left -= block;
     if (left == 0) *p++ = ';';
