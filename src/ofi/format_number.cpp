@@ -1,5 +1,7 @@
 #include "ofi/format_number.h"
 
+#include "ofi/glf_writer.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -118,12 +120,14 @@ bool QuickRound(double value, int places, uint64_t& rounded) {
 
 namespace {
 
-// Formats `value` without the decimal expansion when the result cannot
-// differ from the 15-digit route. False when that cannot be told.
-bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
+// Formats `value` at `text`, which has room for kQuickRoom bytes, without
+// the decimal expansion when the result cannot differ from the 15-digit
+// route; returns the end of the text, or nullptr when that cannot be told.
+constexpr size_t kQuickRoom = 1 + 20 + 15 + 1 + 9;  // sign, integer, point, fraction
+char* QuickFormat(double value, const PatternShape& shape, char* text) {
   const int places = shape.fraction_digits;
   uint64_t rounded = 0;
-  if (shape.min_integer_digits > 20 || !QuickRound(value, places, rounded)) return false;
+  if (shape.min_integer_digits > 20 || !QuickRound(value, places, rounded)) return nullptr;
   // Whole-number patterns skip the division.
   const uint64_t integer = places == 0 ? rounded : rounded / kIntegerPowers[places];
   uint64_t fraction = places == 0 ? 0 : rounded % kIntegerPowers[places];
@@ -134,8 +138,6 @@ bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
     --fraction_used;
   }
 
-  static_assert(sizeof out.digits >= 1 + 20 + 15 + 1 + 9);  // sign, integer, point, fraction
-  char* text = out.digits;
   if (value < 0 && rounded != 0) *text++ = '-';
   // Digits are written from their end; a number's width is known first.
   int integer_count = 0;
@@ -149,8 +151,7 @@ bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
     for (char* start = DigitsBefore(fraction_end, fraction); text < start;) *text++ = '0';
     text = fraction_end;
   }
-  out.size = static_cast<size_t>(text - out.digits);
-  return true;
+  return text;
 }
 
 // The 15-digit decimal route, for values the quick one cannot settle.
@@ -196,8 +197,25 @@ void FormatNumber(double value, const NumberPattern& shape, NumberText& text) {
     text.size = 1;
     return;
   }
-  if (QuickFormat(value, shape, text)) return;
+  static_assert(sizeof text.digits >= kQuickRoom);
+  if (char* end = QuickFormat(value, shape, text.digits)) {
+    text.size = static_cast<size_t>(end - text.digits);
+    return;
+  }
   text.spill = SlowFormat(value, shape);
+}
+
+void WriteNumber(GlfWriter& out, double value, const NumberPattern& shape) {
+  if (std::isfinite(value)) {
+    char* const start = out.Room(kQuickRoom);
+    if (char* end = QuickFormat(value, shape, start)) {
+      out.Commit(end);
+      return;
+    }
+  }
+  NumberText text;
+  FormatNumber(value, shape, text);
+  out.Write(text);
 }
 
 }  // namespace tovrin

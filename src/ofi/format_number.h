@@ -56,4 +56,9 @@ bool QuickRound(double value, int places, uint64_t& rounded);
 // The same text as FormatNumber, for callers that format per command.
 void FormatNumber(double value, const NumberPattern& pattern, NumberText& text);
 
+class GlfWriter;
+// Appends the same text as FormatNumber, formatted straight into the
+// writer's buffer when it can be.
+void WriteNumber(GlfWriter& out, double value, const NumberPattern& pattern);
+
 }  // namespace tovrin
