@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+#include "ofi/glf_writer.h"
+
 namespace tovrin {
 namespace {
 
@@ -110,6 +112,30 @@ TEST(FormatNumber, QuickRoundGivesTheDigitsOfTheText) {
   EXPECT_FALSE(QuickRound(1e300, 3, rounded));
   EXPECT_TRUE(QuickRound(-2.4, 0, rounded));
   EXPECT_EQ(rounded, 2u);
+}
+
+TEST(FormatNumber, WrittenIntoTheWriterAsFormatted) {
+  // The quick path, the 15-digit route (a half, a huge value) and not-finite.
+  const NumberPattern whole("########"), degrees("###.0####");
+  const double values[] = {0,
+                           -0.4,
+                           8399.5,
+                           2.5,
+                           -32767.25,
+                           1e300,
+                           -1e20,
+                           0.1 + 0.2,
+                           1.0000049999999999,
+                           std::nan(""),
+                           -HUGE_VAL};
+  for (double v : values) {
+    for (const NumberPattern* pattern : {&whole, &degrees}) {
+      GlfWriter out;
+      out.Write("AA");
+      WriteNumber(out, v, *pattern);
+      EXPECT_EQ(out.Bytes(), "AA" + FormatNumber(v, *pattern)) << v;
+    }
+  }
 }
 
 }  // namespace
