@@ -30,12 +30,11 @@ void DrawCircle(Translation& tr, const ArcPoints& p) {
   const double radius = circle.radius * tr.sheet().DrawingScale / 25;
   if (!CheckFinite(tr, radius) || !tr.rejection.empty()) return;
   WritePoints(tr.out, "PE<=", {centre.x, centre.y}, ";CI");
-  NumberText r_text;
-  FormatNumber(radius, kWhole, r_text);
-  tr.out.Write(r_text);
+  WriteNumber(tr.out, radius, kWhole);
 }
 
-void DrawArc(Translation& tr, ArcPoints p) {
+// Nudges `p` as the centre needs.
+void DrawArc(Translation& tr, ArcPoints& p) {
   double cx = 0, cy = 0;
   if (!ArcCentre(p, cx, cy)) return;  // collinear: nothing to draw
   const ArcSweepResult arc = ArcSweep(cx, cy, p);
@@ -48,11 +47,11 @@ void DrawArc(Translation& tr, ArcPoints p) {
       !tr.rejection.empty())
     return;
   WritePoints(tr.out, "PE<=", {start.x, start.y}, ";PDAA");
-  NumberText x_text, y_text, sweep_text;
-  FormatNumber(centre_x, kWhole, x_text);
-  FormatNumber(centre_y, kWhole, y_text);
-  FormatNumber(degrees, kDegrees, sweep_text);
-  tr.out.Write(x_text, ",", y_text, ",", sweep_text);
+  WriteNumber(tr.out, centre_x, kWhole);
+  tr.out.WriteRawByte(',');
+  WriteNumber(tr.out, centre_y, kWhole);
+  tr.out.WriteRawByte(',');
+  WriteNumber(tr.out, degrees, kDegrees);
 }
 
 }  // namespace
@@ -62,7 +61,7 @@ void RunArc(Translation& tr) {
   FlushPending(tr);
   RestorePattern(tr);
   EnterStrokeMode(tr);
-  const ArcPoints p = ReadArcPoints(tr.reader);
+  ArcPoints p = ReadArcPoints(tr.reader);
   if (p.x1 == p.x3 && p.y1 == p.y3) {
     DrawCircle(tr, p);
   } else {

@@ -89,7 +89,9 @@ void WriteArcPiece(Translation& tr, OfiPoint p1, OfiPoint p2, OfiPoint p3) {
     return;
   }
   const double sweep = ArcSweep(cx, cy, arc).sweep;
-  tr.out.Write(";PDAA", CentreFields(tr, cx, cy), ",", Degrees(tr, sweep));
+  const CentreFields centre(tr, cx, cy);
+  const Degrees degrees(tr, sweep);
+  tr.out.Write(";PDAA", centre.x, ",", centre.y, ",", degrees);
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "geometry/encode_points.h"
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
@@ -92,6 +96,23 @@ void DrawSegment(Translation& tr, OfiPoint start) {
   WritePoints(tr.out, "PE<=", {from.x, from.y, dx, dy}, ";");
 }
 
+// floor(value) for a value FloorFits takes, without a branch: the step down
+// from the nearest integer comes with every other negative move, which no
+// branch predictor follows, and the running position waits for it. Adding
+// and taking away 1.5 * 2^52 rounds to the nearest integer exactly (every
+// double from 2^52 to 2^53 is an integer); the step is then a compare mask.
+inline double FloorWithoutBranch(double value) {
+  constexpr double kRounder = 6755399441055744.0;  // 1.5 * 2^52
+  const double nearest = (value + kRounder) - kRounder;
+#if defined(__SSE2__)
+  const __m128d n = _mm_set_sd(nearest);
+  const __m128d step = _mm_and_pd(_mm_cmpgt_sd(n, _mm_set_sd(value)), _mm_set_sd(1.0));
+  return _mm_cvtsd_f64(_mm_sub_sd(n, step));
+#else
+  return nearest > value ? nearest - 1 : nearest;
+#endif
+}
+
 // Room for one block of moves: two values each, and the closing ";".
 constexpr size_t kMovesPerBlock = 256;
 constexpr size_t kBlockRoom = kMovesPerBlock * 2 * kMaxEncodedDigits + 1;
@@ -126,15 +147,11 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
         FloorChecked(tr, vy);
         return;
       }
-      // floor as a double too: the running position does not wait for the
-      // integer (the same value, exact in this range).
-      const int64_t tx = static_cast<int64_t>(vx), ty = static_cast<int64_t>(vy);
-      const double fx = static_cast<double>(tx), fy = static_cast<double>(ty);
-      const bool down_x = fx > vx, down_y = fy > vy;
-      p = EncodeAt(p, tx - down_x);
-      p = EncodeAt(p, ty - down_y);
-      px += down_x ? fx - 1 : fx;
-      py += down_y ? fy - 1 : fy;
+      const double floor_x = FloorWithoutBranch(vx), floor_y = FloorWithoutBranch(vy);
+      p = EncodeAt(p, static_cast<int64_t>(floor_x));
+      p = EncodeAt(p, static_cast<int64_t>(floor_y));
+      px += floor_x;
+      py += floor_y;
     }
     left -= block;
     if (left == 0) *p++ = ';';

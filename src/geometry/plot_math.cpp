@@ -82,6 +82,43 @@ double AngleAround(double cx, double cy, double qx, double qy) {
   return Angle(a);
 }
 
+namespace {
+
+// How far the midpoint at angle phi (given by its cosine and sine) lies from P2.
+double MidpointDistance(double cx, double cy, double r, double cos_phi, double sin_phi,
+                        const ArcPoints& p) {
+  return std::fabs(cy + r * cos_phi - p.y2) + std::fabs(cx + r * sin_phi - p.x2);
+}
+
+// The first candidate no farther than all four; the first when none compares
+// (not-finite input, rejected by the caller).
+int NearestCandidate(const double dist[4]) {
+  for (int i = 0; i < 4; ++i) {
+    bool nearest = true;
+    for (int j = 0; j < 4; ++j) nearest = nearest && dist[i] <= dist[j];
+    if (nearest) return i;
+  }
+  return 0;
+}
+
+// True when every two distances differ by more than `margin`.
+bool Separated(const double dist[4], double margin) {
+  for (int i = 0; i < 4; ++i)
+    for (int j = i + 1; j < 4; ++j)
+      if (!(std::fabs(dist[i] - dist[j]) > margin)) return false;
+  return true;
+}
+
+}  // namespace
+
+// The four midpoints are two pairs of opposite points: phi[1] is phi[2] + pi
+// and phi[3] is phi[0] - pi, up to a few units in the last place of the
+// angles and the 3.2e-15 by which kPi falls short of pi. So the distances of
+// 1 and 3 are first estimated from the sines and cosines of 2 and 0; the
+// estimate is off by less than 2e-14 of the magnitudes involved. When all
+// four distances stand further apart than 1e-12 of those magnitudes, the
+// estimates order them as the distances from their own sines and cosines
+// would, and the nearest is the same; otherwise those are worked out too.
 ArcSweepResult ArcSweep(double cx, double cy, const ArcPoints& p) {
   const double theta3 = AngleAround(cx, cy, p.x3, p.y3);
   ArcSweepResult result;
@@ -91,23 +128,18 @@ ArcSweepResult ArcSweep(double cx, double cy, const ArcPoints& p) {
   const double d2 = 2 * kPi - d;
   const double phi[4] = {theta1 + d / 2, theta1 + d2 / 2, theta1 - d / 2, theta1 - d2 / 2};
   const double sweep[4] = {d, d2, -d, -d2};
-  double dist[4];
-  for (int i = 0; i < 4; ++i) {
-    const double r = result.radius;
-    dist[i] =
-        std::fabs(cy + r * std::cos(phi[i]) - p.y2) + std::fabs(cx + r * std::sin(phi[i]) - p.x2);
+  const double r = result.radius;
+  const double cos0 = std::cos(phi[0]), sin0 = std::sin(phi[0]);
+  const double cos2 = std::cos(phi[2]), sin2 = std::sin(phi[2]);
+  double dist[4] = {
+      MidpointDistance(cx, cy, r, cos0, sin0, p), MidpointDistance(cx, cy, r, -cos2, -sin2, p),
+      MidpointDistance(cx, cy, r, cos2, sin2, p), MidpointDistance(cx, cy, r, -cos0, -sin0, p)};
+  const double magnitude = std::fabs(cx) + std::fabs(cy) + r + std::fabs(p.x2) + std::fabs(p.y2);
+  if (!Separated(dist, 1e-12 * magnitude)) {
+    for (int i : {1, 3})
+      dist[i] = MidpointDistance(cx, cy, r, std::cos(phi[i]), std::sin(phi[i]), p);
   }
-  // First candidate no farther than all four; the first when none compares
-  // (not-finite input, rejected by the caller).
-  result.sweep = sweep[0];
-  for (int i = 0; i < 4; ++i) {
-    bool nearest = true;
-    for (int j = 0; j < 4; ++j) nearest = nearest && dist[i] <= dist[j];
-    if (nearest) {
-      result.sweep = sweep[i];
-      break;
-    }
-  }
+  result.sweep = sweep[NearestCandidate(dist)];
   return result;
 }
 

@@ -113,7 +113,7 @@ const std::string& CachedNormalPattern(StrokeState& st, const SheetContext& shee
 
 }  // namespace
 
-void RestorePattern(Translation& tr) {
+void RestorePatternNow(Translation& tr) {
   StrokeState& st = tr.stroke();
   if (!st.adapted) return;
   st.adapted = false;
@@ -125,7 +125,7 @@ void RestorePattern(Translation& tr) {
   st.last_written = pattern;
 }
 
-void EnterStrokeMode(Translation& tr) {
+void EnterStrokeModeNow(Translation& tr) {
   StrokeState& st = tr.stroke();
   if (st.mode == DrawingMode::Stroke || st.in_block) return;
   st.mode = DrawingMode::Stroke;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "geometry/encode_points.h"
@@ -55,6 +56,14 @@ bool IsOn(size_t element) { return element % 2 == 0; }
 // Break points are kept to 0.001 OFI units, rounded as the number formats round.
 constexpr NumberPattern kMilli("0.000");
 double RoundMilli(double v) {
+  uint64_t milli = 0;
+  if (std::isfinite(v) && QuickRound(v, 3, milli)) {
+    // The text would be the digits of `milli` with the point before the last
+    // three: read back, that is milli / 1000 correctly rounded, as the
+    // division is.
+    const double magnitude = static_cast<double>(milli) / 1000;
+    return v < 0 && milli != 0 ? -magnitude : magnitude;
+  }
   NumberText text;
   FormatNumber(v, kMilli, text);
   const std::string_view digits(text);
@@ -147,22 +156,28 @@ size_t WidePolylinePoints(const WordReader& reader, uint32_t n) {
 struct Ring {
   double cx = 0, cy = 0;
   double outer = 0, inner = 0;
+  // The centre's text, made when the first sector is written: the same for
+  // every sector of the ring.
+  std::optional<CentreFields> centre;
 };
 
 // A ring sector from angle a over d (radians, signed): outer arc out, inner
 // arc back, chord angle 3 degrees, filled and edged.
-void WriteSector(Translation& tr, const Ring& ring, double a, double d) {
+void WriteSector(Translation& tr, Ring& ring, double a, double d) {
   const OfiPoint outer_start{ring.cx + ring.outer * std::sin(a),
                              ring.cy + ring.outer * std::cos(a)};
   const OfiPoint inner_end{ring.cx + ring.inner * std::sin(a + d),
                            ring.cy + ring.inner * std::cos(a + d)};
-  const std::string centre = CentreFields(tr, ring.cx, ring.cy);
+  if (!ring.centre) ring.centre.emplace(tr, ring.cx, ring.cy);
+  const CentreFields& centre = *ring.centre;
   const PlotPoint from = ToPlotter(tr, outer_start);
   WritePoints(tr.out, "PE<=", {from.x, from.y}, ";PM0PDAA");
-  tr.out.Write(centre, ",", Degrees(tr, d), ",3;");
+  const Degrees forward(tr, d);
+  tr.out.Write(centre.x, ",", centre.y, ",", forward, ",3;");
   const PlotPoint to = ToPlotter(tr, inner_end);
   WritePoints(tr.out, "PE=", {to.x, to.y}, ";AA");
-  tr.out.Write(centre, ",", Degrees(tr, -d), ",3;");
+  const Degrees back(tr, -d);
+  tr.out.Write(centre.x, ",", centre.y, ",", back, ",3;");
   WritePoints(tr.out, "PE=", {from.x, from.y}, ";PM2FPEP");
 }
 
@@ -179,7 +194,7 @@ double StartAngle(double cx, double cy, OfiPoint p) {
 }
 
 // The pattern walked counter-clockwise from `start` over `sweep`.
-void WalkArc(Translation& tr, const Ring& ring, const Pattern& pattern, double start, double sweep,
+void WalkArc(Translation& tr, Ring& ring, const Pattern& pattern, double start, double sweep,
              size_t budget) {
   const size_t m = pattern.lengths.size();
   size_t k = pattern.start;
@@ -255,7 +270,7 @@ void RunWideArc(Translation& tr) {
   }
   const OfiPoint start{arc.x1, arc.y1};  // with any nudge
   const double r = std::sqrt((start.x - cx) * (start.x - cx) + (start.y - cy) * (start.y - cy));
-  const Ring ring{cx, cy, r + w, r - w};
+  Ring ring{cx, cy, r + w, r - w, std::nullopt};
   const double a = StartAngle(cx, cy, start);
   if (pattern.Solid() || pattern.lengths.size() == 1) {
     WriteSector(tr, ring, a, sweep);

@@ -1,10 +1,12 @@
 #include "ofi/format_number.h"
 
-#include <charconv>
+#include "ofi/glf_writer.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace tovrin {
 namespace {
@@ -66,50 +68,90 @@ void RoundDecimal(const Decimal& d, int places, std::string& integer, std::strin
 }
 
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+constexpr uint64_t kIntegerPowers[] = {1,      10,      100,      1000,      10000,
+                                       100000, 1000000, 10000000, 100000000, 1000000000};
+// 10^0 .. 10^14: a number below 1e15 has as many digits as these it reaches
+// (none for 0).
+constexpr uint64_t kIntegerPowers15[] = {
+    1,           10,           100,           1000,           10000,
+    100000,      1000000,      10000000,      100000000,      1000000000,
+    10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000};
 
-// Formats `value` without the decimal expansion when the result cannot
-// differ from the 15-digit route: the scaled value is exact enough and not
-// near a half. False when that cannot be told.
-bool QuickFormat(double value, const PatternShape& shape, NumberText& out) {
-  const int places = shape.fraction_digits;
-  if (places < 0 || places > 9 || shape.min_integer_digits > 20) return false;
+// Writes the decimal digits of n so that they end just before `end`;
+// returns where they start. No digits for 0.
+char* DigitsBefore(char* end, uint64_t n) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  while (n >= 100) {
+    const uint64_t pair = n % 100;
+    n /= 100;
+    end -= 2;
+    end[0] = kPairs[2 * pair];
+    end[1] = kPairs[2 * pair + 1];
+  }
+  if (n >= 10) {
+    end -= 2;
+    end[0] = kPairs[2 * n];
+    end[1] = kPairs[2 * n + 1];
+  } else if (n > 0) {
+    *--end = static_cast<char>('0' + n);
+  }
+  return end;
+}
+
+}  // namespace
+
+bool QuickRound(double value, int places, uint64_t& rounded) {
+  if (places < 0 || places > 9) return false;
   const double scaled = std::fabs(value) * kPowersOfTen[places];
   if (!(scaled < 1e15)) return false;
-  const double whole = std::floor(scaled);
-  const double part = scaled - whole;
+  // Not negative and below 2^53: truncation is floor, and the part left
+  // over is exact.
+  const uint64_t whole = static_cast<uint64_t>(scaled);
+  const double part = scaled - static_cast<double>(whole);
   // Taking the value to 15 digits moves it by at most 5e-15 of itself; the
   // multiplication adds far less.
   if (std::fabs(part - 0.5) <= scaled * 1e-13) return false;
-  const uint64_t rounded = static_cast<uint64_t>(whole) + (part > 0.5 ? 1 : 0);
+  rounded = whole + (part > 0.5 ? 1 : 0);
+  return true;
+}
 
-  char digits[24];
-  const int count =
-      static_cast<int>(std::to_chars(digits, digits + sizeof digits, rounded).ptr - digits);
-  const int integer_count =
-      rounded != 0 && count > places ? count - places : 0;  // no leading zeros
+namespace {
+
+// Formats `value` at `text`, which has room for kQuickRoom bytes, without
+// the decimal expansion when the result cannot differ from the 15-digit
+// route; returns the end of the text, or nullptr when that cannot be told.
+constexpr size_t kQuickRoom = 1 + 20 + 15 + 1 + 9;  // sign, integer, point, fraction
+char* QuickFormat(double value, const PatternShape& shape, char* text) {
+  const int places = shape.fraction_digits;
+  uint64_t rounded = 0;
+  if (shape.min_integer_digits > 20 || !QuickRound(value, places, rounded)) return nullptr;
+  // Whole-number patterns skip the division.
+  const uint64_t integer = places == 0 ? rounded : rounded / kIntegerPowers[places];
+  uint64_t fraction = places == 0 ? 0 : rounded % kIntegerPowers[places];
+  // Trailing zeros of the fraction are dropped down to the pattern's minimum.
   int fraction_used = places;
-  while (fraction_used > shape.min_fraction_digits) {
-    // Digit i of the fraction is digits[count - places + i], or a zero the
-    // number is too short to hold.
-    int at = count - places + fraction_used - 1;
-    if (at >= 0 && digits[at] != '0') break;
+  while (fraction_used > shape.min_fraction_digits && fraction % 10 == 0) {
+    fraction /= 10;
     --fraction_used;
   }
-  static_assert(sizeof out.digits >= 1 + 20 + 15 + 1 + 9);  // sign, integer, point, fraction
-  char* text = out.digits;
-  int n = 0;
-  if (value < 0 && rounded != 0) text[n++] = '-';
-  for (int i = integer_count; i < shape.min_integer_digits; ++i) text[n++] = '0';
-  for (int i = 0; i < integer_count; ++i) text[n++] = digits[i];
+
+  if (value < 0 && rounded != 0) *text++ = '-';
+  // Digits are written from their end; a number's width is known first.
+  int integer_count = 0;
+  while (integer_count < 15 && integer >= kIntegerPowers15[integer_count]) ++integer_count;
+  for (int i = integer_count; i < shape.min_integer_digits; ++i) *text++ = '0';
+  text += integer_count;
+  DigitsBefore(text, integer);
   if (fraction_used > 0) {
-    text[n++] = '.';
-    for (int i = 0; i < fraction_used; ++i) {
-      int at = count - places + i;
-      text[n++] = at >= 0 ? digits[at] : '0';
-    }
+    *text++ = '.';
+    char* const fraction_end = text + fraction_used;
+    for (char* start = DigitsBefore(fraction_end, fraction); text < start;) *text++ = '0';
+    text = fraction_end;
   }
-  out.size = static_cast<size_t>(n);
-  return true;
+  return text;
 }
 
 // The 15-digit decimal route, for values the quick one cannot settle.
@@ -155,8 +197,25 @@ void FormatNumber(double value, const NumberPattern& shape, NumberText& text) {
     text.size = 1;
     return;
   }
-  if (QuickFormat(value, shape, text)) return;
+  static_assert(sizeof text.digits >= kQuickRoom);
+  if (char* end = QuickFormat(value, shape, text.digits)) {
+    text.size = static_cast<size_t>(end - text.digits);
+    return;
+  }
   text.spill = SlowFormat(value, shape);
+}
+
+void WriteNumber(GlfWriter& out, double value, const NumberPattern& shape) {
+  if (std::isfinite(value)) {
+    char* const start = out.Room(kQuickRoom);
+    if (char* end = QuickFormat(value, shape, start)) {
+      out.Commit(end);
+      return;
+    }
+  }
+  NumberText text;
+  FormatNumber(value, shape, text);
+  out.Write(text);
 }
 
 }  // namespace tovrin

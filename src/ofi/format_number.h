@@ -1,6 +1,7 @@
 // Number formatting with "#"/"0" patterns, halves rounded away from zero.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -47,7 +48,17 @@ struct NumberText {
   }
 };
 
+// The magnitude of a finite `value` times 10^places (0..9), rounded as
+// FormatNumber rounds it, when that can be told without the 15-digit decimal
+// route; false otherwise. FormatNumber's digits are those of `rounded`.
+bool QuickRound(double value, int places, uint64_t& rounded);
+
 // The same text as FormatNumber, for callers that format per command.
 void FormatNumber(double value, const NumberPattern& pattern, NumberText& text);
+
+class GlfWriter;
+// Appends the same text as FormatNumber, formatted straight into the
+// writer's buffer when it can be.
+void WriteNumber(GlfWriter& out, double value, const NumberPattern& pattern);
 
 }  // namespace tovrin

@@ -19,7 +19,7 @@ void FlushOne(GlfWriter& out, std::string& pending, std::string& last) {
 
 }  // namespace
 
-void FlushPending(Translation& tr) {
+void FlushPendingNow(Translation& tr) {
   StrokeState& st = tr.stroke();
   if (st.pending.empty() || st.pending == st.last_written) return;
   tr.out.Write(st.pending);

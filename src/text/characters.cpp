@@ -10,9 +10,12 @@ bool IsFullWidth(const std::string& setting) { return setting == setting_values:
 bool IsHalfKana(uint8_t c) { return c > 160 && c < 224; }
 
 void WriteSingleByteLabel(GlfWriter& out, uint8_t code) {
-  out.Write("LB");
-  out.WriteRawByte(code);
-  out.WriteRawByte(0x03);
+  char* p = out.Room(4);
+  p[0] = 'L';
+  p[1] = 'B';
+  p[2] = static_cast<char>(code);
+  p[3] = 0x03;
+  out.Commit(p + 4);
 }
 
 // Single-byte font paths: font instructions first, then the move.

@@ -9,14 +9,24 @@ constexpr uint8_t kSymbolRow = 115;  // the drawing system's own symbol row
 
 // Two-byte labels end with 0x00 0x03: the terminator of label mode LM1.
 void WriteTerminator(GlfWriter& out) {
-  out.WriteRawByte(0x00);
-  out.WriteRawByte(0x03);
+  char* p = out.Room(2);
+  p[0] = 0x00;
+  p[1] = 0x03;
+  out.Commit(p + 2);
+}
+
+// "LB" and the two bytes of a character, in one write.
+void WriteLabelBytes(GlfWriter& out, uint8_t first, uint8_t second) {
+  char* p = out.Room(4);
+  p[0] = 'L';
+  p[1] = 'B';
+  p[2] = static_cast<char>(first);
+  p[3] = static_cast<char>(second);
+  out.Commit(p + 4);
 }
 
 void WriteJisBytes(GlfWriter& out, JisCode code) {
-  out.Write("LB");
-  out.WriteRawByte(static_cast<uint8_t>(code >> 8));
-  out.WriteRawByte(static_cast<uint8_t>(code & 0xFF));
+  WriteLabelBytes(out, static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code & 0xFF));
 }
 
 // JIS code of a special form of the symbol row; 0 for an ordinary cell.
@@ -60,9 +70,8 @@ void WriteJisLabel(Translation& tr, uint8_t row, uint8_t cell) {
     }
   }
   // Rows and cells of 224 and above wrap within the byte.
-  tr.out.Write("LB");
-  tr.out.WriteRawByte(static_cast<uint8_t>((row + 0x20) & 0xFF));
-  tr.out.WriteRawByte(static_cast<uint8_t>((cell + 0x20) & 0xFF));
+  WriteLabelBytes(tr.out, static_cast<uint8_t>((row + 0x20) & 0xFF),
+                  static_cast<uint8_t>((cell + 0x20) & 0xFF));
   WriteTerminator(tr.out);
 }
 

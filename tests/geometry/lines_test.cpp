@@ -1,3 +1,6 @@
+#include <cmath>
+#include <vector>
+
 #include "drawing_fixture.h"
 #include "ofi/drawing_texts.h"
 
@@ -86,6 +89,30 @@ TEST_F(DrawingTest, PolylineRoundingDoesNotAccumulate) {
   job.sheet.DrawingScale = 1;  // 0.4 plotter units per 10 OFI units
   EXPECT_EQ(Body(OfiBuilder().Polyline({0, 0, 0, 10, 0, 20, 0, 30})),
             "PE<=" + Enc({0, 0, 0, 0, 0, 0, 1, 0}) + ";");
+}
+
+TEST_F(DrawingTest, PolylineMovesFloorBothWaysAgainstTheRunningPosition) {
+  // Moves back and forth at a scale that leaves fractions, exact integers
+  // and -0.x moves: each is the floor of the target less the position so far.
+  job.sheet.DrawingScale = 7;
+  const std::initializer_list<int> list = {5000, 5000, 4993, 5011, 5001, 4989,  5001, 4989, 4000,
+                                           6250, 4003, 6248, 4001, 6251, 65535, 0,    0,    65535};
+  const int* xy = list.begin();
+  std::vector<int64_t> expected;
+  double px = xy[1] * 7.0 / 25, py = xy[0] * 7.0 / 25;
+  expected.push_back(static_cast<int64_t>(std::floor(xy[1] * 7.0 / 25)));
+  expected.push_back(static_cast<int64_t>(std::floor(xy[0] * 7.0 / 25)));
+  for (size_t i = 2; i < list.size(); i += 2) {
+    const double fx = std::floor(xy[i + 1] * 7.0 / 25 - px);
+    const double fy = std::floor(xy[i] * 7.0 / 25 - py);
+    expected.push_back(static_cast<int64_t>(fx));
+    expected.push_back(static_cast<int64_t>(fy));
+    px += fx;
+    py += fy;
+  }
+  std::string want = "PE<=";
+  for (int64_t v : expected) want += Enc({v});
+  EXPECT_EQ(Body(OfiBuilder().Polyline(list)), want + ";");
 }
 
 TEST_F(DrawingTest, ShortAndOddPolylineRecordsKeepTheStreamInStep) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "geometry/plot_math.h"
 #include "ofi/drawing_texts.h"
@@ -115,6 +116,51 @@ TEST(PlotMath, SweepTieTakesTheEarlierCandidate) {
   // D = D' = pi and P2 equally far from both midpoints: the first wins.
   ArcPoints p{0, 1000, 0, 0, 0, -1000};
   EXPECT_DOUBLE_EQ(ArcSweep(0, 0, p).sweep, kPi);
+}
+
+// The sweep as the four candidates give it with a sine and cosine each.
+double SweepFromAllFour(double cx, double cy, const ArcPoints& p) {
+  const double theta3 = AngleAround(cx, cy, p.x3, p.y3);
+  const double r = std::sqrt((p.x1 - cx) * (p.x1 - cx) + (p.y1 - cy) * (p.y1 - cy));
+  const double theta1 = AngleAround(cx, cy, p.x1, p.y1);
+  const double d = std::fabs(theta3 - theta1);
+  const double d2 = 2 * kPi - d;
+  const double phi[4] = {theta1 + d / 2, theta1 + d2 / 2, theta1 - d / 2, theta1 - d2 / 2};
+  const double sweep[4] = {d, d2, -d, -d2};
+  double dist[4];
+  for (int i = 0; i < 4; ++i)
+    dist[i] =
+        std::fabs(cy + r * std::cos(phi[i]) - p.y2) + std::fabs(cx + r * std::sin(phi[i]) - p.x2);
+  for (int i = 0; i < 4; ++i) {
+    bool nearest = true;
+    for (int j = 0; j < 4; ++j) nearest = nearest && dist[i] <= dist[j];
+    if (nearest) return sweep[i];
+  }
+  return sweep[0];
+}
+
+TEST(PlotMath, SweepAgreesWithAllFourCandidatesWorkedOut) {
+  // Random OFI arcs, half circles and middle points near the chord's
+  // bisector (near ties), small and huge radii.
+  std::mt19937 rng(7);
+  auto coord = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int n = 0; n < 200000; ++n) {
+    ArcPoints p;
+    const int kind = n % 4;
+    const int cx = coord(0, 65535), cy = coord(0, 65535), r = coord(1, kind == 3 ? 65535 : 3000);
+    const double a1 = coord(0, 359) * kPi / 180, a3 = coord(0, 359) * kPi / 180;
+    const double a2 = kind == 1 ? (a1 + a3) / 2 + kPi / 2 * coord(0, 3) : coord(0, 359) * kPi / 180;
+    p.x1 = std::round(cx + r * std::sin(a1));
+    p.y1 = std::round(cy + r * std::cos(a1));
+    p.x2 = std::round(cx + r * std::sin(a2));
+    p.y2 = std::round(cy + r * std::cos(a2));
+    p.x3 = kind == 2 ? 2 * cx - p.x1 : std::round(cx + r * std::sin(a3));
+    p.y3 = kind == 2 ? 2 * cy - p.y1 : std::round(cy + r * std::cos(a3));
+    double ccx = 0, ccy = 0;
+    if (!ArcCentre(p, ccx, ccy)) continue;
+    ASSERT_EQ(ArcSweep(ccx, ccy, p).sweep, SweepFromAllFour(ccx, ccy, p))
+        << p.x1 << "," << p.y1 << " " << p.x2 << "," << p.y2 << " " << p.x3 << "," << p.y3;
+  }
 }
 
 }  // namespace

@@ -48,6 +48,11 @@ TEST(EncodePoints, AgreesWithTheTestsOwnEncoderOverThePlotterRange) {
     EncodeValue(out, v);
     ASSERT_EQ(out.Bytes(), test::EncodeOne(v)) << v;
   }
+  // Every value whose folded form has up to four digits, and the first five.
+  for (int64_t v = -(int64_t{1} << 17) - 2; v <= (int64_t{1} << 17) + 2; ++v) {
+    char digits[kMaxEncodedDigits];
+    ASSERT_EQ(std::string(digits, EncodeInto(digits, v)), test::EncodeOne(v)) << v;
+  }
   GlfWriter out;
   WritePoints(out, "PE<=", {3, -4, 70000, -70000}, ";");
   EXPECT_EQ(out.Bytes(), "PE<=" + Enc({3, -4, 70000, -70000}) + ";");
