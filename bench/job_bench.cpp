@@ -53,12 +53,8 @@ CpuSeconds UsedCpu() {
 }
 
 PlotSettings Settings(const std::string& start, const std::string& spool) {
-  PlotSettings s = PlotSettings::Defaults(start);
-  s.OfiFile = spool;
-  s.OfiFMen = "自動";
-  s.OfiOut = "ﾌｧｲﾙ";
-  s.OfiFEnd = "保存";  // kept, so that every run plots the same folder
-  return s;
+  // Kept, so that every run plots the same folder.
+  return test::SearchSettings(start, spool, "ﾌｧｲﾙ", "保存");
 }
 
 void BM_JobOfSmallDrawings(benchmark::State& state) {

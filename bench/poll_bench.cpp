@@ -31,11 +31,7 @@ void BM_IdlePollOverTenThousandOtherFiles(benchmark::State& state) {
       std::fclose(f);
   for (int i = 0; i < static_cast<int>(state.range(0)); ++i)
     OfiBuilder().Header("KEPT").End().Save(spool / ("K" + std::to_string(i) + ".OFI"));
-  PlotSettings s = PlotSettings::Defaults(start.path());
-  s.OfiFile = spool.path();
-  s.OfiFMen = "自動";
-  s.OfiOut = "ﾌﾟﾛｯﾀ";
-  FakeHost host(s);
+  FakeHost host(test::SearchSettings(start.path(), spool.path(), "ﾌﾟﾛｯﾀ"));
   FakeSpooler spooler;
   JobOptions options;
   options.settle_seconds = 0;

@@ -25,14 +25,7 @@ class ChangingDrawingTest : public ::testing::Test {
  protected:
   ChangingDrawingTest() : host(Settings()) {}
 
-  PlotSettings Settings() {
-    PlotSettings s = PlotSettings::Defaults(start.path());
-    s.OfiFile = ofi.path();
-    s.OfiFMen = "自動";
-    s.OfiOut = "ﾌｧｲﾙ";
-    s.OfiFEnd = "消去";
-    return s;
-  }
+  PlotSettings Settings() { return test::SearchSettings(start.path(), ofi.path(), "ﾌｧｲﾙ", "消去"); }
 
   static OfiBuilder LongDrawing(const std::string& label) {
     OfiBuilder b;

@@ -22,12 +22,7 @@ class DeliveryTrackingTest : public ::testing::Test {
   DeliveryTrackingTest() : host(Settings()) {}
 
   PlotSettings Settings() {
-    PlotSettings s = PlotSettings::Defaults(start.path());
-    s.OfiFile = ofi.path();
-    s.OfiFMen = "自動";
-    s.OfiOut = "ﾌﾟﾛｯﾀ";
-    s.OfiFEnd = "消去";
-    return s;
+    return test::SearchSettings(start.path(), ofi.path(), "ﾌﾟﾛｯﾀ", "消去");
   }
   void AddDrawing(const std::string& name, const std::string& label) {
     OfiBuilder().Header(label).End().Save(ofi / name);

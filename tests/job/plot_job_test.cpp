@@ -21,13 +21,7 @@ class PlotJobTest : public ::testing::Test {
  protected:
   PlotJobTest() : host(Settings()) {}
 
-  PlotSettings Settings() {
-    PlotSettings s = PlotSettings::Defaults(start.path());
-    s.OfiFile = ofi.path();
-    s.OfiFMen = "自動";
-    s.OfiOut = "ﾌｧｲﾙ";
-    return s;
-  }
+  PlotSettings Settings() { return test::SearchSettings(start.path(), ofi.path(), "ﾌｧｲﾙ"); }
 
   // A small drawing whose header names it.
   void AddDrawing(const std::string& name, const std::string& label, int copies = 1) {

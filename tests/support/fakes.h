@@ -9,8 +9,22 @@
 
 #include "job/job_host.h"
 #include "platform/spooler.h"
+#include "settings/plot_settings.h"
 
 namespace tovrin::test {
+
+// The settings of a job that searches `ofi_folder` for drawings (自動),
+// sends their plots to `output` and treats a finished drawing as `at_end`
+// says; empty: the default.
+inline PlotSettings SearchSettings(const std::string& start, const std::string& ofi_folder,
+                                   const char* output, const char* at_end = "") {
+  PlotSettings s = PlotSettings::Defaults(start);
+  s.OfiFile = ofi_folder;
+  s.OfiFMen = "自動";
+  s.OfiOut = output;
+  if (*at_end) s.OfiFEnd = at_end;
+  return s;
+}
 
 class FakeHost : public JobHost {
  public:
