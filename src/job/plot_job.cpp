@@ -25,6 +25,9 @@ constexpr size_t kHeaderBytes = 128;
 // The history commits at least this often during a job.
 constexpr int kRowsPerCommit = 64;
 constexpr double kSecondsPerCommit = 0.25;
+// A drawing this large takes longer to translate than a commit: what is
+// gathered is committed before it.
+constexpr uint64_t kCommitBeforeBytes = uint64_t{1} << 20;
 // A GLF may grow to this plus a multiple of its drawing's size; more means a
 // drawing that makes far more plotter text than any real one.
 constexpr uint64_t kGlfAllowanceBytes = uint64_t{64} << 20;
@@ -236,6 +239,9 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const Draw
   }
   const uint64_t glf_limit = kGlfAllowanceBytes + kGlfBytesPerOfiByte * stamp.size;
   bool too_large = false;
+  // Gathered rows hold the history's write lock; another program sharing
+  // it must not wait out a long translation.
+  if (stamp.size > kCommitBeforeBytes) CommitHistory();
   FileWords words(file);
   DrawingResult drawn = TranslateDrawing(job, WordReader(words, stamp.size), out, [&] {
     too_large = out.BytesWritten() > glf_limit;
@@ -299,6 +305,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
     // idle poll never talks to the spooler.
     if (host_.OutputPrinter().empty()) host_.SetOutputPrinter(spooler_->DefaultPrinter());
     d.row.printer = host_.OutputPrinter();
+    CommitHistory();  // the spooler may take seconds: no lock held meanwhile
     auto job_id = DeliverGlf(*spooler_, d.row.printer, d.glf_path, d.name, error);
     if (!job_id) {
       LogStopped(d, result::kFailed, error);

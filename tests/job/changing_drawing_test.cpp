@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sqlite3.h>
+
 #include "fakes.h"
 #include "job/plot_job.h"
 #include "ofi_builder.h"
@@ -98,6 +100,33 @@ TEST_F(ChangingDrawingTest, ADrawingReplacedWhileReadIsPlottedWholeAndTheNewOneS
   std::ifstream in(ofi / "D.OFI", std::ios::binary);
   std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(bytes.size(), replacement.Bytes().size());
+}
+
+}  // namespace
+}  // namespace tovrin
+
+namespace tovrin {
+namespace {
+
+// Another program writing the same history (a second poller, the desktop
+// program) is never made to wait while this job translates a big drawing.
+TEST_F(ChangingDrawingTest, TheHistoryIsFreeForOthersWhileABigDrawingIsTranslated) {
+  OfiBuilder().Header("SMALL").End().Save(ofi / "A.OFI");
+  LongDrawing("BIG").Save(ofi / "B.OFI");
+  int begin_result = -1;
+  long big_started = -1;
+  host.on_events = [&](FakeHost& h) {
+    if (big_started < 0 && h.log.size() == 2) big_started = h.events;
+    if (big_started < 0 || h.events != big_started + 3) return;
+    sqlite3* db = nullptr;
+    sqlite3_open((start / "Tovrin.db").c_str(), &db);
+    sqlite3_busy_timeout(db, 0);
+    begin_result = sqlite3_exec(db, "BEGIN IMMEDIATE; ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  };
+  Run();
+  EXPECT_EQ(begin_result, SQLITE_OK);  // tried, while B was being translated
+  EXPECT_TRUE(ofi.Exists("B.GLF"));
 }
 
 }  // namespace
