@@ -28,8 +28,6 @@ namespace {
 using test::FakeHost;
 using test::FakePlotter;
 using test::OfiBuilder;
-using test::PrivateCups;
-using test::QueueLock;
 using test::TempFolder;
 
 constexpr std::chrono::seconds kJobTimeout{30};
@@ -69,14 +67,11 @@ std::string PenTextWithBytes(int from, int to) {
   return FromCp932(cp932);
 }
 
-class CupsTest : public ::testing::Test {
+class CupsTest : public test::PrivateCupsTest {
  protected:
   void SetUp() override {
-    std::optional<PrivateCups> found = test::FromEnvironment();
-    if (!found) GTEST_SKIP() << "no private cupsd (run scripts/test.sh)";
-    cups = *found;
-    lock = std::make_unique<QueueLock>(cups.lock);
-    ASSERT_TRUE(lock->held()) << "the private queue stayed busy";
+    PrivateCupsTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ::unsetenv("LPDEST");  // the default must come from the server
     ::unsetenv("PRINTER");
   }
@@ -97,8 +92,6 @@ class CupsTest : public ::testing::Test {
     b.Save(ofi / name);
   }
 
-  PrivateCups cups;
-  std::unique_ptr<QueueLock> lock;
   TempFolder start, ofi;
   CupsSpooler spooler;
 };

@@ -24,21 +24,12 @@ using test::Batch;
 using test::FakeHost;
 using test::FakePlotter;
 using test::OfiBuilder;
-using test::PrivateCups;
-using test::QueueLock;
 using test::QueuePolicy;
 using test::TempFolder;
 using test::WaitFor;
 
-class DeliveryTest : public ::testing::Test {
+class DeliveryTest : public test::PrivateCupsTest {
  protected:
-  void SetUp() override {
-    std::optional<PrivateCups> found = test::FromEnvironment();
-    if (!found) GTEST_SKIP() << "no private cupsd (run scripts/test.sh)";
-    cups = *found;
-    lock = std::make_unique<QueueLock>(cups.lock);
-    ASSERT_TRUE(lock->held()) << "the private queue stayed busy";
-  }
   PlotSettings Settings() {
     PlotSettings s = PlotSettings::Defaults(start.path());
     s.OfiFile = ofi.path();
@@ -62,8 +53,6 @@ class DeliveryTest : public ::testing::Test {
     return rows.empty() ? HistoryRow{} : rows.back();
   }
 
-  PrivateCups cups;
-  std::unique_ptr<QueueLock> lock;
   TempFolder start, ofi;
   CupsSpooler spooler;
 };

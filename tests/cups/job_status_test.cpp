@@ -67,16 +67,8 @@ std::string Output(const std::string& command) {
   return out;
 }
 
-class JobStatusTest : public ::testing::Test {
+class JobStatusTest : public test::PrivateCupsTest {
  protected:
-  void SetUp() override {
-    std::optional<test::PrivateCups> found = test::FromEnvironment();
-    if (!found) GTEST_SKIP() << "no private cupsd (run scripts/test.sh)";
-    cups = *found;
-    lock = std::make_unique<test::QueueLock>(cups.lock);
-    ASSERT_TRUE(lock->held()) << "the private queue stayed busy";
-  }
-
   // Delivers `bytes` as the drawing `name`; the CUPS job id, 0 on failure.
   int Deliver(const std::string& queue, const std::string& name, const std::string& bytes) {
     folder.WriteFile("D.GLF", bytes);
@@ -86,8 +78,6 @@ class JobStatusTest : public ::testing::Test {
     return id.value_or(0);
   }
 
-  test::PrivateCups cups;
-  std::unique_ptr<test::QueueLock> lock;
   TempFolder folder;
   CupsSpooler spooler;  // the program's own timeout: a busy machine is no hung server
 };

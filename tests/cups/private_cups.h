@@ -5,6 +5,7 @@
 
 #include <cups/cups.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -60,6 +62,22 @@ class QueueLock {
  private:
   int fd_;
   bool held_ = false;
+};
+
+// A test that needs the private cupsd: skipped without it, and holding the
+// queue lock for its whole run.
+class PrivateCupsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::optional<PrivateCups> found = FromEnvironment();
+    if (!found) GTEST_SKIP() << "no private cupsd (run scripts/test.sh)";
+    cups = *found;
+    lock = std::make_unique<QueueLock>(cups.lock);
+    ASSERT_TRUE(lock->held()) << "the private queue stayed busy";
+  }
+
+  PrivateCups cups;
+  std::unique_ptr<QueueLock> lock;
 };
 
 // A CUPS command-line tool against the private server (CUPS_SERVER).
