@@ -5,6 +5,7 @@
 //
 //   tovrin_bench [--drawing_mb=64] [benchmark flags]
 //   tovrin_bench --write_drawings=FOLDER COUNT   (drawings for comparing builds)
+//   tovrin_bench --keep_drawings=FOLDER          (the two drawings, kept for profiling)
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -421,13 +422,16 @@ void PrintSummary() {
 
 int main(int argc, char** argv) {
   size_t megabytes = 64;
+  std::string keep_in;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     if (std::strncmp(argv[i], "--write_drawings=", 17) == 0 && i + 1 < argc) {
       // --write_drawings=FOLDER COUNT: only write the comparison drawings.
       return tovrin::WriteComparisonDrawings(argv[i] + 17, std::atoi(argv[i + 1])) ? 0 : 1;
     }
-    if (std::strncmp(argv[i], "--drawing_mb=", 13) == 0) {
+    if (std::strncmp(argv[i], "--keep_drawings=", 16) == 0) {
+      keep_in = argv[i] + 16;
+    } else if (std::strncmp(argv[i], "--drawing_mb=", 13) == 0) {
       megabytes = std::strtoul(argv[i] + 13, nullptr, 10);
     } else {
       args.push_back(argv[i]);
@@ -437,7 +441,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&n, args.data());
   const char* tmp = std::getenv("TMPDIR");
   std::string dir = tmp ? tmp : "/tmp";
-  const std::string stem = dir + "/tovrin_bench_" + std::to_string(getpid());
+  const std::string stem =
+      keep_in.empty() ? dir + "/tovrin_bench_" + std::to_string(getpid()) : keep_in + "/BENCH";
   tovrin::g_output_path = stem + ".glf";
   for (int kind : {tovrin::kBig, tovrin::kMixed}) {
     const std::string path = stem + "_" + tovrin::kKindNames[kind] + ".ofi";
@@ -448,6 +453,7 @@ int main(int argc, char** argv) {
     std::printf("drawing %s: %.1f MB of OFI words\n", tovrin::kKindNames[kind],
                 tovrin::g_drawings[kind].bytes / (1024.0 * 1024.0));
   }
+  if (!keep_in.empty()) return 0;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   tovrin::PrintSummary();

@@ -11,6 +11,7 @@
 namespace tovrin {
 
 GlfWriter::~GlfWriter() {
+  behind_.reset();  // its thread may still be writing to the file
   if (file_) std::fclose(file_);
 }
 
@@ -54,7 +55,17 @@ void GlfWriter::WriteTrailer(int copy_count) {
 void GlfWriter::Flush() {
   const size_t size = Buffered();
   if (!file_ || size == 0) return;
-  if (!failed_ && std::fwrite(data_.get(), 1, size, file_) != size) {
+  if (failed_) {  // the file is removed anyway; keep counting
+    flushed_ += size;
+    cursor_ = data_.get();
+    return;
+  }
+  if (behind_ || flushed_ > 0) {
+    flushed_ += size;
+    HandOver(size);
+    return;
+  }
+  if (std::fwrite(data_.get(), 1, size, file_) != size) {
     failed_ = true;
     error_ = std::strerror(errno);
   }
@@ -62,9 +73,32 @@ void GlfWriter::Flush() {
   cursor_ = data_.get();
 }
 
+// The full buffer goes to the writing thread; an empty one comes back.
+void GlfWriter::HandOver(size_t size) {
+  if (!behind_) behind_ = std::make_unique<WriteBehind>(file_);
+  const size_t capacity = static_cast<size_t>(end_ - data_.get());
+  WriteBehind::Buffer next = behind_->Swap({std::move(data_), capacity}, size);
+  data_ = std::move(next.data);
+  cursor_ = data_.get();
+  end_ = cursor_ + next.capacity;
+}
+
+bool GlfWriter::FinishWriteBehind() {
+  if (!behind_) return true;
+  std::string error;
+  const bool written = behind_->Finish(error);
+  behind_.reset();
+  if (!written && !failed_) {
+    failed_ = true;
+    error_ = error;
+  }
+  return written;
+}
+
 bool GlfWriter::Close(bool to_disk) {
   if (!file_) return !failed_;
   Flush();
+  FinishWriteBehind();
   // EINVAL: a file that cannot be synced (a pipe, say); nothing to wait for.
   if (to_disk && !failed_ &&
       (std::fflush(file_) != 0 || (::fsync(::fileno(file_)) != 0 && errno != EINVAL))) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "ofi/write_behind.h"
+
 namespace tovrin {
 
 class GlfWriter {
@@ -47,9 +49,9 @@ class GlfWriter {
   void WriteTrailer(int copy_count);
 
   // Flushes and closes the file; false when any write failed. `to_disk`:
-  // and waits until the file's bytes are on the disk.
+  // and waits until the file's bytes are on the disk. A big GLF is written
+  // on a second thread, so a failed write may be known only here.
   bool Close(bool to_disk = false);
-  bool Failed() const { return failed_; }
   const std::string& ErrorText() const { return error_; }
 
   // Bytes written so far (in-memory writer only; a file writer keeps only
@@ -71,8 +73,13 @@ class GlfWriter {
   void MakeRoom(size_t n);
   void Grow(size_t n);
   void Flush();
+  void HandOver(size_t size);
+  bool FinishWriteBehind();
 
   std::FILE* file_ = nullptr;
+  // Started at the second flush: a GLF of a megabyte or less never starts a
+  // thread.
+  std::unique_ptr<WriteBehind> behind_;
   std::unique_ptr<char[]> data_;
   char* cursor_ = nullptr;
   char* end_ = nullptr;
