@@ -9,7 +9,7 @@
 namespace tovrin {
 namespace {
 
-constexpr const char* kSizePattern = "#####0.0####";
+constexpr NumberPattern kSizePattern("#####0.0####");
 
 void WriteMove(Translation& tr, double x, double y) {
   const PlotPoint p = ToPlotter(tr, x, y);
@@ -50,8 +50,11 @@ void MoveToKanjiGlyph(Translation& tr) {
 void SelectSingleByteFont(Translation& tr) {
   if (!TakeFont(tr, FontMode::SingleByte)) return;
   const CarriedText& size = tr.job.carried_text;
-  tr.out.Write("SSSI", FormatNumber(SizeCm(tr.sheet(), size.width), kSizePattern), ",",
-               FormatNumber(SizeCm(tr.sheet(), size.height), kSizePattern), "LM0");
+  tr.out.Write("SSSI");
+  WriteNumber(tr.out, SizeCm(tr.sheet(), size.width), kSizePattern);
+  tr.out.WriteRawByte(',');
+  WriteNumber(tr.out, SizeCm(tr.sheet(), size.height), kSizePattern);
+  tr.out.Write("LM0");
 }
 
 void SelectKanjiFont(Translation& tr) {
@@ -59,7 +62,11 @@ void SelectKanjiFont(Translation& tr) {
   const CarriedText& size = tr.job.carried_text;
   const double w = SizeCm(tr.sheet(), size.width) * static_cast<double>(tr.cfg().kanji_width);
   const double h = SizeCm(tr.sheet(), size.height) * static_cast<double>(tr.cfg().kanji_height);
-  tr.out.Write("SADV0SI", FormatNumber(w, kSizePattern), ",", FormatNumber(h, kSizePattern), "LM1");
+  tr.out.Write("SADV0SI");
+  WriteNumber(tr.out, w, kSizePattern);
+  tr.out.WriteRawByte(',');
+  WriteNumber(tr.out, h, kSizePattern);
+  tr.out.Write("LM1");
 }
 
 void SwitchByteClass(Translation& tr, ByteClass target) {

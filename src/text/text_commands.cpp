@@ -15,6 +15,9 @@ namespace tovrin {
 namespace {
 
 constexpr int kMaxSlant = 25000;  // 1/100 degree; larger words are skipped
+constexpr NumberPattern kExtraSpace("######0.0####");
+constexpr NumberPattern kSlant("#0.0##");
+constexpr NumberPattern kDirection("#0.0####");
 
 bool SlantFits(uint16_t word) { return std::abs(static_cast<int16_t>(word)) <= kMaxSlant; }
 
@@ -27,9 +30,10 @@ void SetSize(Translation& tr, int64_t width, int64_t height, double pitch) {
   if (pitch == t.last_pitch) return;
   t.last_pitch = pitch;
   if (width == 0 || pitch == 0) return;  // no cell to space against
-  std::string e = FormatNumber(ExtraSpace(width, pitch), "######0.0####");
+  NumberText e;
+  FormatNumber(ExtraSpace(width, pitch), kExtraSpace, e);
   tr.out.Write("ES", e);
-  t.pending_es = "ES" + e + ";";
+  t.pending_es.assign("ES").append(std::string_view(e)).push_back(';');
 }
 
 // Start of either record: flush, read the start position, fix the advance.
@@ -81,7 +85,7 @@ void RunSlant(Translation& tr) {
   }
   const double degrees = static_cast<int16_t>(word) / 100.0;
   const double t = std::tan(degrees * kPi / 180);
-  tr.text().pending_sl = "SL" + FormatNumber(t, "#0.0##") + ";";
+  tr.text().pending_sl = "SL" + FormatNumber(t, kSlant) + ";";
 }
 
 void RunDirection(Translation& tr) {
@@ -92,7 +96,7 @@ void RunDirection(Translation& tr) {
   t.cos_d = std::cos(d);
   t.sin_d = std::sin(d);
   t.pending_di =
-      "DI" + FormatNumber(t.cos_d, "#0.0####") + "," + FormatNumber(t.sin_d, "#0.0####") + ";";
+      "DI" + FormatNumber(t.cos_d, kDirection) + "," + FormatNumber(t.sin_d, kDirection) + ";";
 }
 
 void RunSize(Translation& tr) {
