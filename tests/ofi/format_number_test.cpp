@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "ofi/glf_writer.h"
 
@@ -77,6 +78,24 @@ TEST(FormatNumber, DigitGroupsAndZerosInsideTheNumber) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(FormatNumber(c.value, c.pattern), c.text) << c.value << " with " << c.pattern;
+}
+
+TEST(FormatNumber, EveryWidthOfWholeNumber) {
+  // Both sides of each power of ten and of each power of two, where the
+  // digit count changes or its estimate from the bit width does.
+  std::vector<uint64_t> values;
+  for (uint64_t p = 1; p < 1000000000000000; p *= 10) values.insert(values.end(), {p - 1, p, p + 1});
+  for (int bits = 1; bits < 50; ++bits) {
+    const uint64_t p = uint64_t{1} << bits;
+    values.insert(values.end(), {p - 1, p, p + 1});
+  }
+  for (uint64_t v : values) {
+    EXPECT_EQ(FormatNumber(static_cast<double>(v), "########"), v ? std::to_string(v) : "");
+    // With a fraction, as long as the whole text is within 15 digits.
+    if (v < 1000000000000)
+      EXPECT_EQ(FormatNumber(-static_cast<double>(v) - 0.25, "###.0####"),
+                "-" + (v ? std::to_string(v) : "") + ".25");
+  }
 }
 
 TEST(FormatNumber, RoundsAtFifteenDigitsFirst) {
