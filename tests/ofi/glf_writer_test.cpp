@@ -1,0 +1,127 @@
+#include "ofi/glf_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+
+#include "temp_folder.h"
+
+namespace tovrin {
+namespace {
+
+// Bytes that show any piece written twice, dropped or out of order.
+std::string Numbered(size_t size) {
+  std::string bytes;
+  bytes.reserve(size + 16);
+  for (size_t i = 0; bytes.size() < size; ++i) bytes += std::to_string(i) + ';';
+  bytes.resize(size);
+  return bytes;
+}
+
+// Writes `bytes` in uneven pieces through both ways in: Write, and
+// Room/Commit with more room asked than used.
+void WriteInPieces(GlfWriter& out, const std::string& bytes) {
+  size_t at = 0;
+  for (size_t n = 0; at < bytes.size(); ++n) {
+    const size_t piece = std::min<size_t>(bytes.size() - at, n % 7 == 0 ? 70000 : 1 + n % 5000);
+    if (n % 2 == 0) {
+      out.Write(std::string_view(bytes).substr(at, piece));
+    } else {
+      char* p = out.Room(piece + 100);
+      bytes.copy(p, piece, at);
+      out.Commit(p + piece);
+    }
+    at += piece;
+  }
+}
+
+TEST(GlfWriter, BigAndSmallFilesHoldExactlyWhatWasWritten) {
+  // A small GLF is written on the job's thread; from the second megabyte
+  // on, the buffers go out on a writing thread of their own.
+  test::TempFolder folder;
+  for (size_t size : {size_t{0}, size_t{1000}, size_t{1} << 20, size_t{9'500'000}}) {
+    const std::string bytes = Numbered(size);
+    GlfWriter out;
+    std::string error;
+    ASSERT_TRUE(out.Open(folder / "A.GLF", error)) << error;
+    WriteInPieces(out, bytes);
+    EXPECT_EQ(out.BytesWritten(), size);
+    ASSERT_TRUE(out.Close(/*to_disk=*/size % 2 == 0)) << out.ErrorText();
+    EXPECT_TRUE(folder.ReadFile("A.GLF") == bytes) << size;
+  }
+}
+
+TEST(GlfWriter, SlowDiskGetsEveryPieceInOrder) {
+  // A pipe read slowly stands for a slow disk: the writing thread falls
+  // behind, and the job's thread waits for it rather than reorder or drop.
+  test::TempFolder folder;
+  const std::string path = folder / "A.GLF";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] {
+    std::FILE* pipe = std::fopen(path.c_str(), "rb");
+    char chunk[65536];
+    for (size_t n; pipe && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+      received.append(chunk, n);
+      std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    if (pipe) std::fclose(pipe);
+  });
+  const std::string bytes = Numbered(8'000'000);
+  GlfWriter out;
+  std::string error;
+  ASSERT_TRUE(out.Open(path, error)) << error;
+  WriteInPieces(out, bytes);
+  EXPECT_TRUE(out.Close(/*to_disk=*/true)) << out.ErrorText();  // a pipe has nothing to sync
+  reader.join();
+  EXPECT_TRUE(received == bytes);
+}
+
+TEST(GlfWriter, WriterDroppedWithoutCloseStopsItsThread) {
+  // An aborted drawing's writer goes away unclosed; its thread must finish
+  // before the file is closed under it.
+  test::TempFolder folder;
+  {
+    GlfWriter out;
+    std::string error;
+    ASSERT_TRUE(out.Open(folder / "A.GLF", error));
+    WriteInPieces(out, Numbered(5'000'000));
+  }
+  EXPECT_GE(folder.ReadFile("A.GLF").size(), 4'000'000u);
+}
+
+// In a child process, whose file size limit stops the writes after 1.5 MB:
+// the first megabyte is written at once, the failure comes on the writing
+// thread. Exit status 0 when Close reported it.
+int WriteBeyondTheSizeLimit(const std::string& path) {
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+  const rlimit limit{1'500'000, 1'500'000};
+  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+  GlfWriter out;
+  std::string error;
+  if (!out.Open(path, error)) return 4;
+  WriteInPieces(out, Numbered(6'000'000));
+  if (out.Close(true)) return 1;
+  return out.ErrorText().empty() ? 2 : 0;
+}
+
+TEST(GlfWriter, FailedWriteOnTheWritingThreadIsReportedAtClose) {
+  test::TempFolder folder;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(WriteBeyondTheSizeLimit(folder / "A.GLF"));
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+}  // namespace tovrin
