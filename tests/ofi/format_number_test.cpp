@@ -84,7 +84,8 @@ TEST(FormatNumber, EveryWidthOfWholeNumber) {
   // Both sides of each power of ten and of each power of two, where the
   // digit count changes or its estimate from the bit width does.
   std::vector<uint64_t> values;
-  for (uint64_t p = 1; p < 1000000000000000; p *= 10) values.insert(values.end(), {p - 1, p, p + 1});
+  for (uint64_t p = 1; p < 1000000000000000; p *= 10)
+    values.insert(values.end(), {p - 1, p, p + 1});
   for (int bits = 1; bits < 50; ++bits) {
     const uint64_t p = uint64_t{1} << bits;
     values.insert(values.end(), {p - 1, p, p + 1});
