@@ -190,10 +190,16 @@ TEST(SpoolFolder, TwoDrawingsOfOneGlfNameStopTheSecond) {
 
 TEST(SpoolFolder, KillDuringABigDrawingLeavesNoGlfAndTheNextRunPlotsIt) {
   TempFolder dir;
-  WriteBytes(dir / "BIG.OFI", Drawing("BIG", 1'500'000));
+  // About 56 MB of GLF: killed once the first megabyte is out, the drawing
+  // is still far from its end however fast the machine.
+  WriteBytes(dir / "BIG.OFI", Drawing("BIG", 4'000'000));
   Batch killed(dir, {"--set", "OfiOut=ﾌｧｲﾙ", "--set", "OfiFEnd=消去", "--settle", "0"});
-  ASSERT_TRUE(WaitFor([&] { return dir.Exists(".BIG.GLF.tmp"); }));
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        std::error_code ec;
+        return fs::file_size(dir / ".BIG.GLF.tmp", ec) > (1u << 20) && !ec;
+      },
+      60s));
   EXPECT_EQ(killed.Stop(SIGKILL), 128 + SIGKILL);
   EXPECT_FALSE(dir.Exists("BIG.GLF"));
   EXPECT_TRUE(dir.Exists("BIG.OFI"));
