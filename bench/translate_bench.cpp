@@ -328,8 +328,8 @@ void BM_TranslateDrawing(benchmark::State& state) {
     DrawingResult r =
         TranslateDrawing(job, WordReader(words, stamp.size), out, [&] { return !abort_flag; });
     if (r.end != DrawingEnd::Finished) state.SkipWithError("drawing not finished");
-    d.glf_bytes = out.BytesWritten();
     out.Close();
+    d.glf_bytes = out.BytesWritten();
   }
   Report(state, d);
 }

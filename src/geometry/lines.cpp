@@ -113,15 +113,15 @@ inline double FloorWithoutBranch(double value) {
 #endif
 }
 
-// Room for one block of moves: two values each, and the closing ";".
+// Moves recorded per block: each block of words is fetched from the
+// reader at once.
 constexpr size_t kMovesPerBlock = 256;
-constexpr size_t kBlockRoom = kMovesPerBlock * 2 * kMaxEncodedDigits + 1;
 static_assert(2 * kMovesPerBlock <= WordReader::kMaxRunWords);
 
 // Points after the first as pen-down relative moves. The running position
 // advances by the moves written, so rounding never accumulates. The words
 // are read straight from the record a block at a time (the dispatch checked
-// it is all in the file) and the digits go straight into the writer's buffer.
+// it is all in the file) and the moves go straight into the writer.
 void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   RestorePattern(tr);
   const double scale = tr.sheet().DrawingScale;
@@ -135,28 +135,28 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
     const size_t block = left < kMovesPerBlock ? left : kMovesPerBlock;
     const uint8_t* word = tr.reader.WordBytes(at, 2 * block);
     at += 2 * block;
-    char* p = tr.out.Room(kBlockRoom);
+    int64_t* v = tr.out.ValuesRoom(2 * block);
     for (size_t i = 0; i < block; ++i, word += 4) {
       const double qx = static_cast<uint16_t>(word[0] | word[1] << 8);
       const double qy = static_cast<uint16_t>(word[2] | word[3] << 8);
       const double vx = qy * scale / 25 - px;
       const double vy = qx * scale / 25 - py;
       if (!FloorFits(vx) || !FloorFits(vy)) {
-        tr.out.Commit(p);  // the moves before it, as they were written
+        tr.out.CommitValues(v);  // the moves before it, as they were written
         FloorChecked(tr, vx);
         FloorChecked(tr, vy);
         return;
       }
       const double floor_x = FloorWithoutBranch(vx), floor_y = FloorWithoutBranch(vy);
-      p = EncodeAt(p, static_cast<int64_t>(floor_x));
-      p = EncodeAt(p, static_cast<int64_t>(floor_y));
+      *v++ = static_cast<int64_t>(floor_x);
+      *v++ = static_cast<int64_t>(floor_y);
       px += floor_x;
       py += floor_y;
     }
+    tr.out.CommitValues(v);
     left -= block;
-    if (left == 0) *p++ = ';';
-    tr.out.Commit(p);
   }
+  tr.out.WriteRawByte(';');
 }
 
 }  // namespace

@@ -247,6 +247,9 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const Draw
     too_large = out.BytesWritten() > glf_limit;
     return !too_large && KeepGoing();
   });
+  // Written out whole first: the GLF's size is then exact.
+  out.Drain();
+  too_large = too_large || out.BytesWritten() > glf_limit;
   const bool changed = drawn.short_read || file.StampNow() != stamp;
   const bool keep = !too_large && !changed && drawn.end == DrawingEnd::Finished;
   const bool written = out.Close(/*to_disk=*/keep);

@@ -124,6 +124,7 @@ namespace {
 // the decimal expansion when the result cannot differ from the 15-digit
 // route; returns the end of the text, or nullptr when that cannot be told.
 constexpr size_t kQuickRoom = 1 + 20 + 15 + 1 + 9;  // sign, integer, point, fraction
+static_assert(kQuickRoom <= kMaxNumberText);
 char* QuickFormat(double value, const PatternShape& shape, char* text) {
   const int places = shape.fraction_digits;
   uint64_t rounded = 0;
@@ -205,17 +206,18 @@ void FormatNumber(double value, const NumberPattern& shape, NumberText& text) {
   text.spill = SlowFormat(value, shape);
 }
 
-void WriteNumber(GlfWriter& out, double value, const NumberPattern& shape) {
+char* WriteNumberAt(char* at, double value, const NumberPattern& shape) {
   if (std::isfinite(value)) {
-    char* const start = out.Room(kQuickRoom);
-    if (char* end = QuickFormat(value, shape, start)) {
-      out.Commit(end);
-      return;
-    }
+    if (char* end = QuickFormat(value, shape, at)) return end;
   }
   NumberText text;
   FormatNumber(value, shape, text);
-  out.Write(text);
+  const std::string_view digits(text);
+  return at + digits.copy(at, digits.size());
+}
+
+void WriteNumber(GlfWriter& out, double value, const NumberPattern& shape) {
+  out.WriteNumber(value, shape);
 }
 
 }  // namespace tovrin

@@ -57,8 +57,18 @@ bool QuickRound(double value, int places, uint64_t& rounded);
 void FormatNumber(double value, const NumberPattern& pattern, NumberText& text);
 
 class GlfWriter;
-// Appends the same text as FormatNumber, formatted straight into the
-// writer's buffer when it can be.
+// Appends the same text as FormatNumber to the GLF; the digits are written
+// when the GLF's bytes are written out.
 void WriteNumber(GlfWriter& out, double value, const NumberPattern& pattern);
+
+// The same text as FormatNumber written at `at`, which has room for
+// kMaxNumberText bytes; returns its end. For patterns of at most 20 "0"
+// placeholders left of the point and 9 right of it: a double has at most
+// 309 integer digits.
+inline constexpr size_t kMaxNumberText = 1 + 309 + 20 + 1 + 9;
+inline constexpr bool FitsNumberText(const NumberPattern& pattern) {
+  return pattern.min_integer_digits <= 20 && pattern.fraction_digits <= 9;
+}
+char* WriteNumberAt(char* at, double value, const NumberPattern& pattern);
 
 }  // namespace tovrin

@@ -8,10 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "ofi/encoded_number.h"
+#include "ofi/format_number.h"
+#include "ofi/glf_marks.h"
 #include "ofi/write_behind.h"
 
 namespace tovrin {
 
+// The plain bytes go into a buffer as they are; polyline-encoded values and
+// decimal numbers are recorded as marks between them and written as digits
+// when the buffer is written out. For a GLF over a megabyte that happens on
+// a second thread, beside the translation.
 class GlfWriter {
  public:
   // An in-memory writer; Bytes() holds everything written.
@@ -42,27 +49,54 @@ class GlfWriter {
   }
   void Commit(char* end) {
     cursor_ = end;
-    if (file_ && static_cast<size_t>(cursor_ - data_.get()) >= kFlushSize) Flush();
+    if (file_ && Buffered() >= kFlushSize) Flush();
   }
+
+  // Polyline-encoded values, the same way: ValuesRoom(n) returns where up to
+  // n values go (n at most glf_marks::kMaxCount), CommitValues(end) keeps
+  // those written up to `end`.
+  int64_t* ValuesRoom(size_t n) {
+    if (static_cast<size_t>(marks_end_ - marks_cursor_) < n + 1) MakeMarkRoom(n + 1);
+    return reinterpret_cast<int64_t*>(marks_cursor_ + 1);
+  }
+  void CommitValues(const int64_t* end) {
+    const int64_t* first = reinterpret_cast<const int64_t*>(marks_cursor_ + 1);
+    const size_t count = static_cast<size_t>(end - first);
+    if (count == 0) return;
+    for (const int64_t* v = first; v < end; ++v) marked_bytes_ += EncodedLength(*v);
+    *marks_cursor_ = glf_marks::Header(Buffered(), glf_marks::kValues, count);
+    marks_cursor_ += 1 + count;
+    if (file_ && MarkWords() >= kFlushMarkWords) Flush();
+  }
+  // The same text as FormatNumber.
+  void WriteNumber(double value, const NumberPattern& pattern);
 
   void WritePreamble();
   void WriteTrailer(int copy_count);
 
-  // Flushes and closes the file; false when any write failed. `to_disk`:
+  // Writes out everything written so far and waits for it: BytesWritten is
+  // then exact. False when any write failed.
+  bool Drain();
+  // Drains and closes the file; false when any write failed. `to_disk`:
   // and waits until the file's bytes are on the disk. A big GLF is written
   // on a second thread, so a failed write may be known only here.
   bool Close(bool to_disk = false);
   const std::string& ErrorText() const { return error_; }
 
-  // Bytes written so far (in-memory writer only; a file writer keeps only
-  // what has not been flushed yet).
-  // A copy: meant for the in-memory writer of tests and previews.
-  std::string Bytes() const { return {data_.get(), Buffered()}; }
-  uint64_t BytesWritten() const { return flushed_ + Buffered(); }
+  // A copy of everything written (in-memory writer only; a file writer
+  // keeps only what has not been written out yet). Meant for tests and
+  // previews.
+  std::string Bytes() const;
+  // Bytes of the GLF so far. Exact after Drain or Close; before, a number
+  // whose digits are still to be written counts as kNumberGuess bytes.
+  uint64_t BytesWritten() const { return written_ + handed_ + Buffered() + marked_bytes_; }
 
  private:
   static constexpr size_t kFlushSize = 1 << 20;
+  static constexpr size_t kFlushMarkWords = 64 * 1024;
+  static constexpr size_t kNumberGuess = 8;
   size_t Buffered() const { return static_cast<size_t>(cursor_ - data_.get()); }
+  size_t MarkWords() const { return static_cast<size_t>(marks_cursor_ - marks_.get()); }
   void Append(std::string_view bytes) {
     if (bytes.empty()) return;
     char* p = Room(bytes.size());
@@ -71,9 +105,12 @@ class GlfWriter {
   }
   // Flushes a file writer, grows an in-memory one, until n bytes are free.
   void MakeRoom(size_t n);
+  void MakeMarkRoom(size_t words);
   void Grow(size_t n);
+  void GrowMarks(size_t words);
   void Flush();
-  void HandOver(size_t size);
+  void WriteOut(size_t size, size_t mark_words);
+  void HandOver(size_t size, size_t mark_words);
   bool FinishWriteBehind();
 
   std::FILE* file_ = nullptr;
@@ -83,7 +120,13 @@ class GlfWriter {
   std::unique_ptr<char[]> data_;
   char* cursor_ = nullptr;
   char* end_ = nullptr;
-  uint64_t flushed_ = 0;
+  std::unique_ptr<uint64_t[]> marks_;
+  uint64_t* marks_cursor_ = nullptr;
+  uint64_t* marks_end_ = nullptr;
+  ByteBuffer out_;  // the first megabyte's bytes with their digits
+  uint64_t written_ = 0;       // bytes written out, exactly
+  uint64_t handed_ = 0;        // bytes handed to the writing thread, as counted
+  uint64_t marked_bytes_ = 0;  // digits of the buffered marks, as counted
   bool failed_ = false;
   std::string error_;
 };

@@ -93,9 +93,10 @@ TEST(FormatNumber, EveryWidthOfWholeNumber) {
   for (uint64_t v : values) {
     EXPECT_EQ(FormatNumber(static_cast<double>(v), "########"), v ? std::to_string(v) : "");
     // With a fraction, as long as the whole text is within 15 digits.
-    if (v < 1000000000000)
+    if (v < 1000000000000) {
       EXPECT_EQ(FormatNumber(-static_cast<double>(v) - 0.25, "###.0####"),
                 "-" + (v ? std::to_string(v) : "") + ".25");
+    }
   }
 }
 
