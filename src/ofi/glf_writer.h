@@ -63,7 +63,11 @@ class GlfWriter {
     const int64_t* first = reinterpret_cast<const int64_t*>(marks_cursor_ + 1);
     const size_t count = static_cast<size_t>(end - first);
     if (count == 0) return;
-    for (const int64_t* v = first; v < end; ++v) marked_bytes_ += EncodedLength(*v);
+    if (file_) {
+      marked_bytes_ += count;  // a digit each; counted whole when written out
+    } else {
+      for (const int64_t* v = first; v < end; ++v) marked_bytes_ += EncodedLength(*v);
+    }
     *marks_cursor_ = glf_marks::Header(Buffered(), glf_marks::kValues, count);
     marks_cursor_ += 1 + count;
     if (file_ && MarkWords() >= kFlushMarkWords) Flush();
@@ -87,8 +91,10 @@ class GlfWriter {
   // keeps only what has not been written out yet). Meant for tests and
   // previews.
   std::string Bytes() const;
-  // Bytes of the GLF so far. Exact after Drain or Close; before, a number
-  // whose digits are still to be written counts as kNumberGuess bytes.
+  // Bytes of the GLF so far: exact after Drain or Close. Before, the
+  // digits still to be written are counted cheaply: a number as
+  // kNumberGuess bytes, a value of a file writer as one byte (a plotter
+  // coordinate takes one to four), of an in-memory writer exactly.
   uint64_t BytesWritten() const { return written_ + handed_ + Buffered() + marked_bytes_; }
 
  private:
