@@ -127,15 +127,21 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   const double scale = tr.sheet().DrawingScale;
   const PlotPoint from = ToPlotter(tr, first.x, first.y);
   if (!tr.rejection.empty()) return;
-  WritePoints(tr.out, "PE<=", {from.x, from.y}, "");
+  tr.out.Write("PE<=");
   double px = first.y * scale / 25;
   double py = first.x * scale / 25;
   size_t at = tr.reader.WordPosition() + 1;
+  size_t lead = 2;  // the start point goes out with the first block
   for (size_t left = points - 1; left > 0;) {
     const size_t block = left < kMovesPerBlock ? left : kMovesPerBlock;
     const uint8_t* word = tr.reader.WordBytes(at, 2 * block);
     at += 2 * block;
-    int64_t* v = tr.out.ValuesRoom(2 * block);
+    int64_t* v = tr.out.ValuesRoom(lead + 2 * block);
+    if (lead) {
+      *v++ = from.x;
+      *v++ = from.y;
+      lead = 0;
+    }
     for (size_t i = 0; i < block; ++i, word += 4) {
       const double qx = static_cast<uint16_t>(word[0] | word[1] << 8);
       const double qy = static_cast<uint16_t>(word[2] | word[3] << 8);

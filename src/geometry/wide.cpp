@@ -24,6 +24,8 @@ constexpr size_t kWideLineFixedWords = 5;
 // Words of E after its pattern: c (2), W, three points.
 constexpr size_t kWideArcTailWords = 9;
 
+constexpr NumberPattern kDegrees("###.0####");
+
 // Pattern steps one record may take. Real patterns need a few per segment;
 // tiny elements along a long path would otherwise write without end.
 size_t WalkBudget(size_t record_words) { return (size_t{1} << 14) + 16 * record_words; }
@@ -161,6 +163,16 @@ struct Ring {
   std::optional<CentreFields> centre;
 };
 
+// "cx,cy,degrees,3;" of an AA instruction: the sweep in degrees, a 3-degree
+// chord angle.
+void WriteArcTail(Translation& tr, const CentreFields& centre, double radians) {
+  const double degrees = radians / kPi * 180;
+  CheckFinite(tr, degrees);
+  tr.out.Write(centre.x, ",", centre.y, ",");
+  WriteNumber(tr.out, degrees, kDegrees);
+  tr.out.Write(",3;");
+}
+
 // A ring sector from angle a over d (radians, signed): outer arc out, inner
 // arc back, chord angle 3 degrees, filled and edged.
 void WriteSector(Translation& tr, Ring& ring, double a, double d) {
@@ -172,12 +184,10 @@ void WriteSector(Translation& tr, Ring& ring, double a, double d) {
   const CentreFields& centre = *ring.centre;
   const PlotPoint from = ToPlotter(tr, outer_start);
   WritePoints(tr.out, "PE<=", {from.x, from.y}, ";PM0PDAA");
-  const Degrees forward(tr, d);
-  tr.out.Write(centre.x, ",", centre.y, ",", forward, ",3;");
+  WriteArcTail(tr, centre, d);
   const PlotPoint to = ToPlotter(tr, inner_end);
   WritePoints(tr.out, "PE=", {to.x, to.y}, ";AA");
-  const Degrees back(tr, -d);
-  tr.out.Write(centre.x, ",", centre.y, ",", back, ",3;");
+  WriteArcTail(tr, centre, -d);
   WritePoints(tr.out, "PE=", {from.x, from.y}, ";PM2FPEP");
 }
 
