@@ -1,13 +1,10 @@
 #include <cmath>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "geometry/encode_points.h"
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
+#include "geometry/polyline_moves.h"
 #include "geometry/stroke_modes.h"
 #include "ofi/format_number.h"
 #include "ofi/ofi_point.h"
@@ -96,45 +93,26 @@ void DrawSegment(Translation& tr, OfiPoint start) {
   WritePoints(tr.out, "PE<=", {from.x, from.y, dx, dy}, ";");
 }
 
-// floor(value) for a value FloorFits takes, without a branch: the step down
-// from the nearest integer comes with every other negative move, which no
-// branch predictor follows, and the running position waits for it. Adding
-// and taking away 1.5 * 2^52 rounds to the nearest integer exactly (every
-// double from 2^52 to 2^53 is an integer); the step is then a compare mask.
-inline double FloorWithoutBranch(double value) {
-  constexpr double kRounder = 6755399441055744.0;  // 1.5 * 2^52
-  const double nearest = (value + kRounder) - kRounder;
-#if defined(__SSE2__)
-  const __m128d n = _mm_set_sd(nearest);
-  const __m128d step = _mm_and_pd(_mm_cmpgt_sd(n, _mm_set_sd(value)), _mm_set_sd(1.0));
-  return _mm_cvtsd_f64(_mm_sub_sd(n, step));
-#else
-  return nearest > value ? nearest - 1 : nearest;
-#endif
-}
-
 // Moves recorded per block: each block of words is fetched from the
 // reader at once.
 constexpr size_t kMovesPerBlock = 256;
 static_assert(2 * kMovesPerBlock <= WordReader::kMaxRunWords);
 
-// Points after the first as pen-down relative moves. The running position
-// advances by the moves written, so rounding never accumulates. The words
-// are read straight from the record a block at a time (the dispatch checked
-// it is all in the file) and the moves go straight into the writer.
+// Points after the first as pen-down relative moves. The words are read
+// straight from the record a block at a time (the dispatch checked it is all
+// in the file) and the moves go straight into the writer.
 void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
   RestorePattern(tr);
   const double scale = tr.sheet().DrawingScale;
   const PlotPoint from = ToPlotter(tr, first.x, first.y);
   if (!tr.rejection.empty()) return;
   tr.out.Write("PE<=");
-  double px = first.y * scale / 25;
-  double py = first.x * scale / 25;
+  RunningPosition position{first.y * scale / 25, first.x * scale / 25};
   size_t at = tr.reader.WordPosition() + 1;
   size_t lead = 2;  // the start point goes out with the first block
   for (size_t left = points - 1; left > 0;) {
     const size_t block = left < kMovesPerBlock ? left : kMovesPerBlock;
-    const uint8_t* word = tr.reader.WordBytes(at, 2 * block);
+    const uint8_t* words = tr.reader.WordBytes(at, 2 * block);
     at += 2 * block;
     int64_t* v = tr.out.ValuesRoom(lead + 2 * block);
     if (lead) {
@@ -142,24 +120,13 @@ void DrawPolyline(Translation& tr, OfiPoint first, size_t points) {
       *v++ = from.y;
       lead = 0;
     }
-    for (size_t i = 0; i < block; ++i, word += 4) {
-      const double qx = static_cast<uint16_t>(word[0] | word[1] << 8);
-      const double qy = static_cast<uint16_t>(word[2] | word[3] << 8);
-      const double vx = qy * scale / 25 - px;
-      const double vy = qx * scale / 25 - py;
-      if (!FloorFits(vx) || !FloorFits(vy)) {
-        tr.out.CommitValues(v);  // the moves before it, as they were written
-        FloorChecked(tr, vx);
-        FloorChecked(tr, vy);
-        return;
-      }
-      const double floor_x = FloorWithoutBranch(vx), floor_y = FloorWithoutBranch(vy);
-      *v++ = static_cast<int64_t>(floor_x);
-      *v++ = static_cast<int64_t>(floor_y);
-      px += floor_x;
-      py += floor_y;
+    const MovesWritten moves = WriteMoves(words, block, scale, position, v);
+    tr.out.CommitValues(moves.end);  // up to a move that did not fit, as written
+    if (moves.stopped) {
+      FloorChecked(tr, moves.vx);
+      FloorChecked(tr, moves.vy);
+      return;
     }
-    tr.out.CommitValues(v);
     left -= block;
   }
   tr.out.WriteRawByte(';');

@@ -129,7 +129,7 @@ class GlfWriter {
   std::unique_ptr<uint64_t[]> marks_;
   uint64_t* marks_cursor_ = nullptr;
   uint64_t* marks_end_ = nullptr;
-  ByteBuffer out_;  // the first megabyte's bytes with their digits
+  ByteBuffer out_;             // the first megabyte's bytes with their digits
   uint64_t written_ = 0;       // bytes written out, exactly
   uint64_t handed_ = 0;        // bytes handed to the writing thread, as counted
   uint64_t marked_bytes_ = 0;  // digits of the buffered marks, as counted
