@@ -34,4 +34,5 @@ run() {  # name, then --set arguments
 run defaults
 run a1roll --set 'Plot=A1ﾌﾟﾛｯﾀﾛｰﾙ紙'
 run a0cut --set 'Plot=A0ﾌﾟﾛｯﾀｶｯﾄ紙' --set 'OfiS=70' --set 'MojiK=半角'
+run fullwidth --set 'MojiE=全角' --set 'MojiK=全角'
 exit $status

@@ -1,6 +1,7 @@
 #include "ofi/job_snapshot.h"
 
 #include "platform/cp932.h"
+#include "settings/setting_values.h"
 #include "settings/values.h"
 
 namespace tovrin {
@@ -54,6 +55,9 @@ JobSnapshot MakeSnapshot(const PlotSettings& s) {
   snap.kanji_height = 1.0f + s.MojiH;
   snap.kanji_x = s.MojiX;
   snap.kanji_y = s.MojiY;
+  snap.alnum_full_width = s.MojiE == setting_values::kFullWidth;
+  snap.kana_full_width = s.MojiK == setting_values::kFullWidth;
+  snap.kana_half_width = s.MojiK == setting_values::kHalfWidth;
   SetReduction(snap, s.OfiS);
   return snap;
 }

@@ -21,6 +21,11 @@ struct JobSnapshot {
   float margin_x = 0, margin_y = 0;
   float kanji_width = 1, kanji_height = 1, kanji_x = 0, kanji_y = 0;
 
+  // The character settings, told once rather than compared per character:
+  // MojiE full-width; MojiK full-width, half-width.
+  bool alnum_full_width = false;
+  bool kana_full_width = false, kana_half_width = false;
+
   // From the reduction setting: a target paper (ratio 1) or a ratio.
   double reduction_ratio = 0;
   double target_width = 0, target_height = 0;

@@ -1,12 +1,10 @@
 #include "ofi/translation.h"
-#include "settings/setting_values.h"
 #include "text/code_tables.h"
 #include "text/glyphs.h"
 
 namespace tovrin {
 namespace {
 
-bool IsFullWidth(const std::string& setting) { return setting == setting_values::kFullWidth; }
 bool IsHalfKana(uint8_t c) { return c > 160 && c < 224; }
 
 void WriteSingleByteLabel(GlfWriter& out, uint8_t code) {
@@ -62,7 +60,7 @@ void WriteSingleCode(Translation& tr, uint8_t c, KanaRoute kana) {
     WideKanaPath(tr, c);
   } else if (IsHalfKana(c) && kana == KanaRoute::Half) {
     SingleByteKanaPath(tr, c);
-  } else if (IsFullWidth(tr.cfg().settings.MojiE)) {
+  } else if (tr.cfg().alnum_full_width) {
     WidePath(tr, c);
   } else {
     SingleBytePath(tr, c);
@@ -71,7 +69,7 @@ void WriteSingleCode(Translation& tr, uint8_t c, KanaRoute kana) {
 
 void WriteRow3(Translation& tr, uint8_t cell) {
   bool half =
-      !IsFullWidth(tr.cfg().settings.MojiE) &&
+      !tr.cfg().alnum_full_width &&
       ((cell >= 16 && cell <= 25) || (cell >= 33 && cell <= 58) || (cell >= 65 && cell <= 90));
   if (half) {
     SingleBytePath(tr, static_cast<uint8_t>(cell + 32));
@@ -81,10 +79,10 @@ void WriteRow3(Translation& tr, uint8_t cell) {
 }
 
 void WriteRow1(Translation& tr, uint8_t cell) {
-  const PlotSettings& s = tr.cfg().settings;
-  if (uint8_t ascii = AsciiOfRow1(cell); ascii && !IsFullWidth(s.MojiE)) {
+  const JobSnapshot& cfg = tr.cfg();
+  if (uint8_t ascii = AsciiOfRow1(cell); ascii && !cfg.alnum_full_width) {
     SingleBytePath(tr, ascii);
-  } else if (uint8_t kana = KanaOfRow1(cell); kana && !IsFullWidth(s.MojiK)) {
+  } else if (uint8_t kana = KanaOfRow1(cell); kana && !cfg.kana_full_width) {
     SingleByteKanaPath(tr, kana);
   } else {
     JisPath(tr, 1, cell);
@@ -92,7 +90,7 @@ void WriteRow1(Translation& tr, uint8_t cell) {
 }
 
 void WriteRow5(Translation& tr, uint8_t cell) {
-  uint8_t kana = IsFullWidth(tr.cfg().settings.MojiK) ? 0 : KanaOfRow5(cell);
+  uint8_t kana = tr.cfg().kana_full_width ? 0 : KanaOfRow5(cell);
   if (kana) {
     SingleByteKanaPath(tr, kana);
   } else {
@@ -103,8 +101,7 @@ void WriteRow5(Translation& tr, uint8_t cell) {
 }  // namespace
 
 void WriteByteCharacter(Translation& tr, uint8_t code) {
-  WriteSingleCode(tr, code,
-                  IsFullWidth(tr.cfg().settings.MojiK) ? KanaRoute::Wide : KanaRoute::Half);
+  WriteSingleCode(tr, code, tr.cfg().kana_full_width ? KanaRoute::Wide : KanaRoute::Half);
 }
 
 void WriteJisCharacter(Translation& tr, uint8_t row, uint8_t cell) {
@@ -112,10 +109,10 @@ void WriteJisCharacter(Translation& tr, uint8_t row, uint8_t cell) {
     case 0: {
       // Unlike the byte record, a value other than the two leaves katakana
       // to the alphanumeric rule.
-      const std::string& kana = tr.cfg().settings.MojiK;
-      KanaRoute route = IsFullWidth(kana)                    ? KanaRoute::Wide
-                        : kana == setting_values::kHalfWidth ? KanaRoute::Half
-                                                             : KanaRoute::AsOther;
+      const JobSnapshot& cfg = tr.cfg();
+      KanaRoute route = cfg.kana_full_width   ? KanaRoute::Wide
+                        : cfg.kana_half_width ? KanaRoute::Half
+                                              : KanaRoute::AsOther;
       WriteSingleCode(tr, cell, route);
       break;
     }
