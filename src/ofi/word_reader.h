@@ -71,13 +71,10 @@ class WordReader {
   // The word `offset` places after the cursor, without moving it.
   uint16_t Peek(size_t offset) const { return WordAt(position_ + offset); }
 
-  // Advance by one and return the word there; low and high bytes are kept.
+  // Advance by one and return the word there.
   uint16_t ReadWord() {
     ++position_;
-    uint16_t w = Current();
-    low_ = static_cast<uint8_t>(w & 0xFF);
-    high_ = static_cast<uint8_t>(w >> 8);
-    return w;
+    return Current();
   }
   uint16_t ReadUnsigned() { return ReadWord(); }
   int16_t ReadSigned() { return static_cast<int16_t>(ReadWord()); }
@@ -92,9 +89,6 @@ class WordReader {
     return Peek(offset) + (static_cast<uint32_t>(Peek(offset + 1)) << 16);
   }
 
-  uint8_t Low() const { return low_; }
-  uint8_t High() const { return high_; }
-
   // True when the source gave fewer bytes than the drawing had when it was
   // opened (it shrank while being read); the missing words read as 0.
   bool ShortRead() const { return short_read_; }
@@ -106,8 +100,6 @@ class WordReader {
 
   size_t word_count_ = 0;
   size_t position_ = 1;
-  uint8_t low_ = 0;
-  uint8_t high_ = 0;
   // The words window_first_ .. window_first_ + window_words_ - 1 are at window_.
   // Moving the window changes what is cached, never what is read.
   WordSource* source_ = nullptr;

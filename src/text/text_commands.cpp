@@ -121,8 +121,8 @@ void RunByteText(Translation& tr) {
   if (n < 3) return;
   TextState& t = tr.text();
   for (size_t counter = 3;; ++counter) {
-    tr.reader.ReadWord();
-    const uint8_t c1 = tr.reader.Low(), c2 = tr.reader.High();
+    const uint16_t word = tr.reader.ReadWord();
+    const auto c1 = static_cast<uint8_t>(word & 0xFF), c2 = static_cast<uint8_t>(word >> 8);
     WriteByteCharacter(tr, c1);
     // A space in the last high byte is padding: not drawn, not advanced over.
     if (counter == n && c2 == 0x20) return;
@@ -138,8 +138,8 @@ void RunJisText(Translation& tr) {
   if (n < 3) return;
   TextState& t = tr.text();
   for (size_t counter = 3;; ++counter) {
-    tr.reader.ReadWord();
-    WriteJisCharacter(tr, tr.reader.Low(), tr.reader.High());
+    const uint16_t word = tr.reader.ReadWord();
+    WriteJisCharacter(tr, static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8));
     if (counter == n || !tr.rejection.empty()) return;
     Step(t);
   }
