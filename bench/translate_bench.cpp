@@ -334,8 +334,9 @@ void BM_TranslateDrawing(benchmark::State& state) {
     JobContext job(MakeSnapshot(settings));
     GlfWriter out;
     if (!out.Open(g_output_path, error)) std::abort();
-    DrawingResult r =
-        TranslateDrawing(job, WordReader(words, stamp.size), out, [&] { return !abort_flag; });
+    DrawingResult r = TranslateDrawing(
+        job, WordReader(words, stamp.size, WordReader::kWindowWords, WordReader::ReadAhead::On),
+        out, [&] { return !abort_flag; });
     if (r.end != DrawingEnd::Finished) state.SkipWithError("drawing not finished");
     out.Close();
     d.glf_bytes = out.BytesWritten();

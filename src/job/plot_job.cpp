@@ -243,10 +243,12 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const Draw
   // it must not wait out a long translation.
   if (stamp.size > kCommitBeforeBytes) CommitHistory();
   FileWords words(file);
-  DrawingResult drawn = TranslateDrawing(job, WordReader(words, stamp.size), out, [&] {
-    too_large = out.BytesWritten() > glf_limit;
-    return !too_large && KeepGoing();
-  });
+  DrawingResult drawn = TranslateDrawing(
+      job, WordReader(words, stamp.size, WordReader::kWindowWords, WordReader::ReadAhead::On), out,
+      [&] {
+        too_large = out.BytesWritten() > glf_limit;
+        return !too_large && KeepGoing();
+      });
   // Written out whole first: the GLF's size is then exact.
   out.Drain();
   too_large = too_large || out.BytesWritten() > glf_limit;

@@ -13,6 +13,8 @@
 
 namespace tovrin {
 
+class NextWindow;
+
 // Where a windowed reader gets its bytes (a drawing file).
 class WordSource {
  public:
@@ -30,12 +32,19 @@ class WordReader {
   // (unless the whole drawing is).
   static constexpr size_t kMaxRunWords = 512;
 
-  WordReader() = default;
-  explicit WordReader(std::span<const uint8_t> bytes)
-      : word_count_(bytes.size() / 2), window_(bytes.data()), window_words_(bytes.size() / 2) {}
+  WordReader();
+  explicit WordReader(std::span<const uint8_t> bytes);
   // A drawing of `size_bytes` read from `source` as it is needed, through a
-  // window of `window_words` (at least kMaxRunWords).
-  WordReader(WordSource& source, uint64_t size_bytes, size_t window_words = kWindowWords);
+  // window of `window_words` (at least kMaxRunWords). With `read_ahead`, a
+  // drawing of more than a few windows has its next window read on a second
+  // thread while this one is translated; the source is then read from that
+  // thread too, never from both at once.
+  enum class ReadAhead { Off, On };
+  WordReader(WordSource& source, uint64_t size_bytes, size_t window_words = kWindowWords,
+             ReadAhead read_ahead = ReadAhead::Off);
+  ~WordReader();
+  WordReader(WordReader&&) noexcept;
+  WordReader& operator=(WordReader&&) noexcept;
 
   // Number of whole words in the drawing.
   size_t WordCount() const { return word_count_; }
@@ -97,18 +106,23 @@ class WordReader {
   static uint16_t Load(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
   uint16_t WordOutsideWindow(size_t position) const;
   void MoveWindow(size_t position, size_t count) const;
+  bool TakeWindowReadAhead(size_t first) const;
+  void ReadWindow(size_t first) const;
+  void FillWindow(uint8_t* into, size_t words, size_t got) const;
 
   size_t word_count_ = 0;
   size_t position_ = 1;
   // The words window_first_ .. window_first_ + window_words_ - 1 are at window_.
   // Moving the window changes what is cached, never what is read.
   WordSource* source_ = nullptr;
-  std::unique_ptr<uint8_t[]> buffer_;
+  mutable std::unique_ptr<uint8_t[]> buffer_;
   size_t buffer_words_ = 0;
   mutable const uint8_t* window_ = nullptr;
   mutable size_t window_first_ = 1;
   mutable size_t window_words_ = 0;
   mutable bool short_read_ = false;
+  // The window after this one, being read on the second thread.
+  std::unique_ptr<NextWindow> next_;
 };
 
 }  // namespace tovrin

@@ -67,17 +67,22 @@ DrawingResult TranslateThrough(WordReader words, std::string& glf) {
   return result;
 }
 
+// Through the window alone, and with the next window read ahead.
 DrawingResult ExpectSameAsInMemory(const std::vector<uint8_t>& bytes, size_t window_words) {
-  std::string whole_glf, windowed_glf;
+  std::string whole_glf;
   const DrawingResult whole = TranslateThrough(WordReader(bytes), whole_glf);
-  MemorySource source(bytes);
-  const DrawingResult windowed =
-      TranslateThrough(WordReader(source, bytes.size(), window_words), windowed_glf);
-  EXPECT_EQ(windowed.end, whole.end);
-  EXPECT_EQ(windowed.reason, whole.reason);
-  EXPECT_FALSE(windowed.short_read);
-  EXPECT_EQ(windowed_glf.size(), whole_glf.size());
-  EXPECT_TRUE(windowed_glf == whole_glf);
+  for (auto ahead : {WordReader::ReadAhead::Off, WordReader::ReadAhead::On}) {
+    SCOPED_TRACE(ahead == WordReader::ReadAhead::On ? "read ahead" : "window alone");
+    std::string windowed_glf;
+    MemorySource source(bytes);
+    const DrawingResult windowed =
+        TranslateThrough(WordReader(source, bytes.size(), window_words, ahead), windowed_glf);
+    EXPECT_EQ(windowed.end, whole.end);
+    EXPECT_EQ(windowed.reason, whole.reason);
+    EXPECT_FALSE(windowed.short_read);
+    EXPECT_EQ(windowed_glf.size(), whole_glf.size());
+    EXPECT_TRUE(windowed_glf == whole_glf);
+  }
   return whole;
 }
 
@@ -139,6 +144,26 @@ TEST(WindowedReading, WordsAreReadOnceInOrderAndOutsideTheDrawingAreZero) {
   EXPECT_EQ(reader.WordAt(size_t{1} << 40), 0);
   const uint8_t* run = reader.WordBytes(19000, WordReader::kMaxRunWords);
   EXPECT_EQ(std::memcmp(run, bytes.data() + 2 * 18999, 2 * WordReader::kMaxRunWords), 0);
+}
+
+TEST(WindowedReading, ReadAheadReadsEachWindowOnceAndFollowsJumps) {
+  std::vector<uint8_t> bytes(2 * 50000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 5 + i / 256);
+  auto word = [&](size_t p) { return bytes[2 * p - 2] | bytes[2 * p - 1] << 8; };
+  MemorySource source(bytes);
+  WordReader reader(source, bytes.size(), 4096, WordReader::ReadAhead::On);
+  for (size_t p = 1; p <= 50000; ++p) ASSERT_EQ(reader.WordAt(p), word(p)) << p;
+  EXPECT_EQ(source.reads, 13);  // 50000 words in windows of 4096, each read once
+  // Runs across the windows' edges, from a cursor a little behind them,
+  // then jumps back and forth.
+  for (size_t at : {size_t{1}, size_t{4000}, size_t{8100}, size_t{30000}, size_t{2}, size_t{49000},
+                    size_t{12000}, size_t{12290}, size_t{16300}}) {
+    reader.SetWordPosition(at > 100 ? at - 100 : at);
+    const uint8_t* run = reader.WordBytes(at, WordReader::kMaxRunWords);
+    ASSERT_EQ(std::memcmp(run, bytes.data() + 2 * (at - 1), 2 * WordReader::kMaxRunWords), 0) << at;
+    ASSERT_EQ(reader.WordAt(at + 600), word(at + 600)) << at;
+  }
+  EXPECT_FALSE(reader.ShortRead());
 }
 
 }  // namespace
