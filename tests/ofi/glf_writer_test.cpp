@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -55,6 +57,43 @@ TEST(GlfWriter, BigAndSmallFilesHoldExactlyWhatWasWritten) {
     EXPECT_EQ(out.BytesWritten(), size);
     ASSERT_TRUE(out.Close(/*to_disk=*/size % 2 == 0)) << out.ErrorText();
     EXPECT_TRUE(folder.ReadFile("A.GLF") == bytes) << size;
+  }
+}
+
+// Plain bytes, polyline-encoded values and decimal numbers mixed, as the
+// translation writes them.
+void WriteMixed(GlfWriter& out, size_t rounds) {
+  const NumberPattern whole("########"), degrees("###.0####");
+  std::mt19937 rng(3);
+  for (size_t n = 0; n < rounds; ++n) {
+    out.Write("PE<=");
+    const size_t count = n % 50 == 0 ? 512 : 1 + n % 9;
+    int64_t* v = out.ValuesRoom(count);
+    for (size_t i = 0; i < count; ++i)
+      *v++ = static_cast<int64_t>(rng() % 200001) - 100000 + (n % 97 == 0 ? int64_t{1} << 40 : 0);
+    out.CommitValues(v);
+    out.Write(";PDAA");
+    WriteNumber(out, static_cast<double>(rng() % 40000) / 7, whole);
+    out.WriteRawByte(',');
+    WriteNumber(out, (static_cast<double>(rng() % 720000) - 360000) / 1000, degrees);
+    if (n % 1000 == 0) WriteNumber(out, n % 2000 ? std::nan("") : 1e300, degrees);
+  }
+}
+
+TEST(GlfWriter, ValuesAndNumbersComeOutInPlaceOnEitherThread) {
+  // Small, and big enough for the writing thread to take most of it.
+  test::TempFolder folder;
+  for (size_t rounds : {size_t{10}, size_t{200'000}}) {
+    GlfWriter memory;
+    WriteMixed(memory, rounds);
+    const std::string expected = memory.Bytes();
+    GlfWriter out;
+    std::string error;
+    ASSERT_TRUE(out.Open(folder / "A.GLF", error)) << error;
+    WriteMixed(out, rounds);
+    ASSERT_TRUE(out.Close()) << out.ErrorText();
+    EXPECT_EQ(out.BytesWritten(), expected.size());  // exact once written out
+    EXPECT_TRUE(folder.ReadFile("A.GLF") == expected) << rounds;
   }
 }
 
