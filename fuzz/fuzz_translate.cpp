@@ -72,8 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& glf = out.Bytes();
     FUZZ_CHECK(glf.rfind("\x1b%-1BBPIN", 0) == 0);
     FUZZ_CHECK(glf.size() >= 11 && glf.compare(glf.size() - 2, 2, "\033E") == 0);
+    // The second time with the next window read ahead (drawings over 4 kB).
+    const auto ahead =
+        drawing == 0 ? tovrin::WordReader::ReadAhead::Off : tovrin::WordReader::ReadAhead::On;
     const tovrin::DrawingResult windowed = tovrin::TranslateDrawing(
-        windowed_job, tovrin::WordReader(source, ofi.size(), tovrin::WordReader::kMaxRunWords),
+        windowed_job,
+        tovrin::WordReader(source, ofi.size(), tovrin::WordReader::kMaxRunWords, ahead),
         windowed_out, [] { return true; });
     FUZZ_CHECK(windowed.end == result.end && windowed.reason == result.reason);
     FUZZ_CHECK(windowed_out.Bytes() == glf);
