@@ -37,28 +37,29 @@ void GlfWriter::MakeMarkRoom(size_t words) {
   if (static_cast<size_t>(marks_end_ - marks_cursor_) < words) GrowMarks(words);
 }
 
-void GlfWriter::Grow(size_t n) {
-  const size_t used = Buffered();
-  const size_t capacity = static_cast<size_t>(end_ - data_.get());
-  size_t wanted = capacity < 4096 ? 4096 : 2 * capacity;
+namespace {
+
+// Makes room for `n` more elements after `cursor`, at least doubling the
+// buffer (to `smallest` at first) and keeping what it holds.
+template <typename T>
+void GrowBuffer(std::unique_ptr<T[]>& data, T*& cursor, T*& end, size_t n, size_t smallest) {
+  const size_t used = static_cast<size_t>(cursor - data.get());
+  const size_t capacity = static_cast<size_t>(end - data.get());
+  size_t wanted = capacity < smallest ? smallest : 2 * capacity;
   if (wanted < used + n) wanted = used + n;
-  std::unique_ptr<char[]> bigger(new char[wanted]);
-  if (used) std::memcpy(bigger.get(), data_.get(), used);
-  data_ = std::move(bigger);
-  cursor_ = data_.get() + used;
-  end_ = data_.get() + wanted;
+  std::unique_ptr<T[]> bigger(new T[wanted]);
+  if (used) std::memcpy(bigger.get(), data.get(), used * sizeof(T));
+  data = std::move(bigger);
+  cursor = data.get() + used;
+  end = data.get() + wanted;
 }
 
+}  // namespace
+
+void GlfWriter::Grow(size_t n) { GrowBuffer(data_, cursor_, end_, n, 4096); }
+
 void GlfWriter::GrowMarks(size_t words) {
-  const size_t used = MarkWords();
-  const size_t capacity = static_cast<size_t>(marks_end_ - marks_.get());
-  size_t wanted = capacity < 1024 ? 1024 : 2 * capacity;
-  if (wanted < used + words) wanted = used + words;
-  std::unique_ptr<uint64_t[]> bigger(new uint64_t[wanted]);
-  if (used) std::memcpy(bigger.get(), marks_.get(), used * sizeof(uint64_t));
-  marks_ = std::move(bigger);
-  marks_cursor_ = marks_.get() + used;
-  marks_end_ = marks_.get() + wanted;
+  GrowBuffer(marks_, marks_cursor_, marks_end_, words, 1024);
 }
 
 void GlfWriter::WriteNumber(double value, const NumberPattern& pattern) {
