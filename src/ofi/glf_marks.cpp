@@ -54,6 +54,12 @@ size_t MostBytes(size_t size, const uint64_t* marks, size_t mark_words) {
   return most;
 }
 
+// The plain bytes between two marks; there may be none, nor any buffer yet.
+char* CopyPlain(char* p, const char* from, size_t count) {
+  if (count) std::memcpy(p, from, count);
+  return p + count;
+}
+
 char* WriteValues(char* p, const uint64_t* values, size_t count) {
   for (size_t i = 0; i < count; ++i) p = EncodeAt(p, static_cast<int64_t>(values[i]));
   return p;
@@ -76,8 +82,7 @@ size_t WriteMarkedPiece(const char* bytes, size_t size, const uint64_t* marks, s
   size_t copied = 0;
   for (size_t i = 0; i < mark_words;) {
     const Mark m = ReadHeader(marks[i]);
-    std::memcpy(p, bytes + copied, m.at - copied);
-    p += m.at - copied;
+    p = CopyPlain(p, bytes + copied, m.at - copied);
     copied = m.at;
     if (m.kind == glf_marks::kValues) {
       p = WriteValues(p, marks + i + 1, m.count);
@@ -86,8 +91,8 @@ size_t WriteMarkedPiece(const char* bytes, size_t size, const uint64_t* marks, s
     }
     i += 1 + PayloadWords(m);
   }
-  std::memcpy(p, bytes + copied, size - copied);
-  return static_cast<size_t>(p + (size - copied) - start);
+  p = CopyPlain(p, bytes + copied, size - copied);
+  return static_cast<size_t>(p - start);
 }
 
 }  // namespace tovrin
