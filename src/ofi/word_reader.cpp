@@ -138,16 +138,17 @@ void WordReader::MoveWindow(size_t position, size_t count) const {
   size_t first = position;
   if (position_ >= 1 && position_ < position && position - position_ + count <= buffer_words_)
     first = position_;
-  if (next_ && position + count <= next_->First() + next_->Words() && TakeWindowReadAhead(first))
-    return;
+  if (next_ && TakeWindowReadAhead(first, position + count)) return;
   ReadWindow(first);
 }
 
 // The window read ahead, when the new window starts in the current one, no
-// further back from its end than the carry area holds.
-bool WordReader::TakeWindowReadAhead(size_t first) const {
+// further back from its end than the carry area holds, and the words asked
+// for (up to `end`) are all in it.
+bool WordReader::TakeWindowReadAhead(size_t first, size_t end) const {
   NextWindow& next = *next_;
   const size_t ahead = next.First();
+  if (end > ahead + next.Words()) return false;
   if (!next.Started() || first < window_first_ || first > ahead ||
       ahead - first > NextWindow::kCarryWords)
     return false;

@@ -106,7 +106,7 @@ class WordReader {
   static uint16_t Load(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
   uint16_t WordOutsideWindow(size_t position) const;
   void MoveWindow(size_t position, size_t count) const;
-  bool TakeWindowReadAhead(size_t first) const;
+  bool TakeWindowReadAhead(size_t first, size_t end) const;
   void ReadWindow(size_t first) const;
   void FillWindow(uint8_t* into, size_t words, size_t got) const;
 
