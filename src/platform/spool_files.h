@@ -37,12 +37,6 @@ struct TempFile {
 std::optional<TempFile> CreateTempFile(const std::string& folder, const std::string& preferred,
                                        std::string& error);
 
-// Syncs `path`'s data and renames it to `to` in the same folder (replacing
-// the entry `to`, never what it points at), then syncs the folder. False
-// with `error` set when any step failed: the caller then treats the file
-// as not written.
-bool PublishFile(const std::string& path, const std::string& to, std::string& error);
-
 enum class RemoveOutcome {
   Removed,  // the very file was removed
   Missing,  // nothing under the name (someone else took it)
