@@ -36,10 +36,15 @@ void DrawingFile::Close() {
 ReadResult DrawingFile::Open(const std::string& path, uint64_t max_bytes, FileStamp& stamp,
                              std::string& error) {
   Close();
-  // Non-blocking, so that opening a FIFO never waits for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // Non-blocking, so that opening a FIFO never waits for a writer; never
+  // through a link, which could name another user's drawing.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) {
     const int open_error = errno;
+    if (open_error == ELOOP) {
+      error = "is a symbolic link";
+      return ReadResult::NotAFile;
+    }
     error = open_error == ENOENT ? kVanishedText : std::strerror(open_error);
     return open_error == ENOENT ? ReadResult::Vanished : ReadResult::Failed;
   }

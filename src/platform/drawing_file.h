@@ -23,11 +23,15 @@ class DrawingFile {
   DrawingFile& operator=(const DrawingFile&) = delete;
 
   // Opens a plain file, refusing anything else without blocking on it (a
-  // FIFO or device is never read) and a file over `max_bytes`. `stamp` is
+  // FIFO or device is never read, a symbolic link never followed) and a
+  // file over `max_bytes`. `stamp` is
   // the file's stamp as opened. Not Ok: nothing is open, `error` says why.
   ReadResult Open(const std::string& path, uint64_t max_bytes, FileStamp& stamp,
                   std::string& error);
   bool IsOpen() const { return fd_ >= 0; }
+  // The open file (-1 when none), for what must be done on the very file
+  // that was read, such as its plot mark. Still owned by this object.
+  int Fd() const { return fd_; }
   void Close();
 
   // Up to `size` bytes from `offset`; fewer only at the end of the file or

@@ -129,6 +129,7 @@ FileStamp StampFrom(const struct stat& st) {
   s.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
   s.inode = static_cast<uint64_t>(st.st_ino);
   s.regular = S_ISREG(st.st_mode);
+  s.link = S_ISLNK(st.st_mode);
   return s;
 }
 
@@ -142,7 +143,7 @@ std::string ErrnoText(int error_number) {
 
 std::optional<FileStamp> StampOf(const std::string& path, std::string& error) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  if (::lstat(path.c_str(), &st) != 0) {
     error = ErrnoText(errno);
     return std::nullopt;
   }
@@ -165,7 +166,9 @@ std::optional<std::vector<StampedEntry>> ListStamped(const std::string& folder,
     std::string name = e->d_name;
     if (name == "." || name == ".." || !wanted(name)) continue;
     struct stat st {};
-    if (::fstatat(dir_fd, e->d_name, &st, 0) != 0) continue;  // gone meanwhile
+    // A link in a folder everyone writes into may point at anything: it is
+    // reported as a link, never as the file it names.
+    if (::fstatat(dir_fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
     entries.push_back({std::move(name), StampFrom(st)});
     errno = 0;
   }

@@ -31,15 +31,17 @@ struct FileStamp {
   uint64_t size = 0;
   int64_t mtime_ns = 0;  // modification time, ns since the epoch
   uint64_t inode = 0;
-  bool regular = false;  // a plain file (not a folder, FIFO or device)
+  bool regular = false;  // a plain file (not a folder, FIFO, device or link)
+  bool link = false;     // a symbolic link: the stamp is the link's own
   bool operator==(const FileStamp&) const = default;
 };
 
-// The stamp of what fstat or stat returned.
+// The stamp of what fstat or lstat returned.
 FileStamp StampFrom(const struct stat& st);
 
-// The stamp of a path (links followed); nullopt with `error` set (ENOENT
-// gives "vanished") when it cannot be taken.
+// The stamp of a path as it lies in its folder: a link is stamped itself,
+// never its target. nullopt with `error` set (ENOENT gives "vanished") when
+// it cannot be taken.
 std::optional<FileStamp> StampOf(const std::string& path, std::string& error);
 
 struct StampedEntry {
@@ -47,10 +49,10 @@ struct StampedEntry {
   FileStamp stamp;
 };
 
-// The entries of a folder whose names pass `wanted`, each with its stamp,
-// sorted by the bytes of their names. Other names are never stat'ed, so a
-// folder full of unrelated files costs little. nullopt when the folder
-// cannot be listed.
+// The entries of a folder whose names pass `wanted`, each with its stamp
+// (a link's own, as StampOf), sorted by the bytes of their names. Other
+// names are never stat'ed, so a folder full of unrelated files costs
+// little. nullopt when the folder cannot be listed.
 std::optional<std::vector<StampedEntry>> ListStamped(const std::string& folder,
                                                      bool (*wanted)(const std::string& name),
                                                      std::string& error);

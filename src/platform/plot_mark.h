@@ -62,9 +62,8 @@ MarkAccess WritePlotMark(int fd, const PlotMark& mark, std::string& error);
 // By name in a folder, never following a link (listing, tracking).
 MarkAccess ReadPlotMarkAt(const std::string& folder, const std::string& name, PlotMark& mark,
                           std::string& error);
-MarkAccess WritePlotMarkAt(const std::string& folder, const std::string& name,
-                           const PlotMark& mark, std::string& error);
-MarkAccess RemovePlotMarkAt(const std::string& folder, const std::string& name,
-                            std::string& error);
+MarkAccess WritePlotMarkAt(const std::string& folder, const std::string& name, const PlotMark& mark,
+                           std::string& error);
+MarkAccess RemovePlotMarkAt(const std::string& folder, const std::string& name, std::string& error);
 
 }  // namespace tovrin

@@ -38,12 +38,12 @@ std::optional<TempFile> CreateTempFile(const std::string& folder, const std::str
                                        std::string& error);
 
 enum class RemoveOutcome {
-  Removed,  // the very file was removed
-  Missing,  // nothing under the name (someone else took it)
-  Changed,  // another file lies under the name: left (put back) as it was
-  Stranded, // another file lay under the name and could not be put back:
-            // it is kept under `kept_as`, and `error` says so
-  Failed,   // could not be checked or removed; `error` says why
+  Removed,   // the very file was removed
+  Missing,   // nothing under the name (someone else took it)
+  Changed,   // another file lies under the name: left (put back) as it was
+  Stranded,  // another file lay under the name and could not be put back:
+             // it is kept under `kept_as`, and `error` says so
+  Failed,    // could not be checked or removed; `error` says why
 };
 struct RemoveResult {
   RemoveOutcome outcome = RemoveOutcome::Failed;

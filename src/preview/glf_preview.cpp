@@ -14,8 +14,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "platform/folder.h"
+#include "platform/spool_files.h"
 #include "preview/hpgl_parser.h"
 #include "preview/preview_render.h"
 #include "preview/preview_texts.h"
@@ -35,24 +37,44 @@ QString Path(const std::string& folder, const std::string& stem, const char* ext
   return QString::fromStdString(JoinPath(folder, stem + ext));
 }
 
+// Written to a new file of its own and renamed over the name, so that a
+// link or a second name of another file planted under the name is
+// replaced, never written through.
+bool WriteReplacing(const std::string& folder, const std::string& name,
+                    const std::function<bool(QIODevice&)>& write, std::string& error) {
+  const std::string path = JoinPath(folder, name);
+  std::string why;
+  const auto temp = CreateTempFile(folder, ".tovrin-" + name + ".tmp", why);
+  if (!temp) {
+    error = path + texts::kCannotWrite;
+    return false;
+  }
+  QFile file;
+  bool ok = file.open(temp->fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+  if (!ok) ::close(temp->fd);
+  ok = ok && write(file);
+  file.close();
+  ok =
+      ok && file.error() == QFileDevice::NoError && ::rename(temp->path.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp->path.c_str());
+    error = path + texts::kCannotWrite;
+  }
+  return ok;
+}
+
 bool SavePng(const QImage& image, const std::string& folder, const std::string& stem,
              std::string& error) {
-  const QString png = Path(folder, stem, ".png");
-  if (image.save(png, "PNG")) return true;
-  error = png.toStdString() + texts::kCannotWrite;
-  return false;
+  return WriteReplacing(
+      folder, stem + ".png", [&](QIODevice& file) { return image.save(&file, "PNG"); }, error);
 }
 
 bool SaveSvg(const PlotPicture& picture, int width, const std::string& folder,
              const std::string& stem, std::string& error) {
-  const QString svg_path = Path(folder, stem, ".svg");
-  QFile svg(svg_path);
   const QByteArray bytes = RenderSvg(picture, width);
-  if (!svg.open(QIODevice::WriteOnly) || svg.write(bytes) != bytes.size()) {
-    error = svg_path.toStdString() + texts::kCannotWrite;
-    return false;
-  }
-  return true;
+  return WriteReplacing(
+      folder, stem + ".svg", [&](QIODevice& file) { return file.write(bytes) == bytes.size(); },
+      error);
 }
 
 std::string SkipNote(const std::string& folder, const std::string& stem, const char* reason) {

@@ -1,5 +1,6 @@
 #include "platform/folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/drawing_file.h"
 #include "temp_folder.h"
 
 namespace tovrin {
@@ -56,6 +58,40 @@ TEST(ReadWholeFile, FoldersAndMissingFilesAreReportedWithNoBytes) {
   EXPECT_FALSE(ReadWholeFile(dir / "none.ofi", bytes, error));
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(bytes.empty());
+}
+
+// A link in the spool folder may name another department's drawing: it is
+// seen as a link and never read.
+TEST(DrawingLinks, AreStampedThemselvesAndNeverOpened) {
+  test::TempFolder dir;
+  const std::string other = dir / "other";
+  std::filesystem::create_directory(other);
+  std::ofstream(other + "/SECRET.OFI", std::ios::binary) << Pattern(4000);
+  std::filesystem::create_symlink(other + "/SECRET.OFI", dir / "LINK.OFI");
+  dir.WriteFile("REAL.OFI", Pattern(100));
+  std::string error;
+  auto entries = ListStamped(
+      dir.path(), [](const std::string&) { return true; }, error);
+  ASSERT_TRUE(entries) << error;
+  ASSERT_EQ(entries->size(), 3u);
+  const FileStamp& link = (*entries)[0].stamp;
+  EXPECT_EQ((*entries)[0].name, "LINK.OFI");
+  EXPECT_TRUE(link.link);
+  EXPECT_FALSE(link.regular);
+  EXPECT_EQ(link.size, (other + "/SECRET.OFI").size());  // the link's own size
+  EXPECT_FALSE((*entries)[1].stamp.link);
+  EXPECT_TRUE((*entries)[1].stamp.regular);
+  EXPECT_EQ(StampOf(dir / "LINK.OFI", error), link);
+
+  DrawingFile file;
+  FileStamp opened;
+  EXPECT_EQ(file.Open(dir / "LINK.OFI", 1 << 20, opened, error), ReadResult::NotAFile);
+  EXPECT_EQ(error, "is a symbolic link");
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(file.Fd(), -1);
+  ASSERT_EQ(file.Open(dir / "REAL.OFI", 1 << 20, opened, error), ReadResult::Ok) << error;
+  EXPECT_GE(::fcntl(file.Fd(), F_GETFD), 0);
+  EXPECT_EQ(opened, *StampOf(dir / "REAL.OFI", error));
 }
 
 TEST(CurrentFolder, IsTheProcessFolderOrDotWhenItIsGone) {
