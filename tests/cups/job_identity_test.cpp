@@ -75,6 +75,7 @@ TEST_F(JobIdentityTest, JobsAreKnownByTheirIdentityAndFoundByNameAndTime) {
 
   unsent.reset();  // a document never finished is cancelled
   EXPECT_EQ(spooler.QueryJob(incoming).state, State::Failed);
+  EXPECT_TRUE(spooler.CancelJob(incoming, error)) << error;  // nothing left to cancel
 }
 
 // As CUPS reinstalled or its state lost in a power cut: it numbers its jobs

@@ -246,7 +246,11 @@ TEST(CupsSilentServer, EveryRequestEndsWithinTheBound) {
   PrintJobStatus s = spooler.QueryJob({1, {}, 0, "A.OFI", "Plotter"});
   EXPECT_EQ(s.state, State::Unknown);
   EXPECT_EQ(s.reason, cups_texts::kNotResponding);
-  EXPECT_LT(Clock::now() - start, 4 * kBound);
+  EXPECT_FALSE(spooler.FindJobs("Plotter", "A.OFI", 0, error));  // no answer is no "no jobs"
+  EXPECT_EQ(error, cups_texts::kNotResponding);
+  EXPECT_FALSE(spooler.CancelJob({1, {}, 0, "A.OFI", "Plotter"}, error));
+  EXPECT_EQ(error, cups_texts::kNotResponding);
+  EXPECT_LT(Clock::now() - start, 6 * kBound);
   cupsSetServer(nullptr);
   ::close(fd);
 }
