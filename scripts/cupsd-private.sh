@@ -6,6 +6,12 @@
 #                                and write DIR/env (CUPS_SERVER and the names the
 #                                tests read) for the caller to source
 #   cupsd-private.sh stop DIR    stop it (SIGTERM, then SIGKILL after 10 s)
+#   cupsd-private.sh forget DIR  as a scheduler that lost its job state: stop
+#                                it, remove the files under its spool and cache
+#                                folders, start it again on the same socket
+#                                with the same queues (a queue disabled stays
+#                                so); its job ids start again at 1. The new
+#                                pid goes to DIR/cupsd.pid
 #
 # The plotter queue sends to socket://127.0.0.1:PORT, where the tests listen;
 # the spare queue to port 9, where nothing does. Both abort a job whose
@@ -20,7 +26,7 @@ queue=TovrinPlotter
 spare=TovrinSpare
 
 usage() {
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|stop|forget DIR" >&2
   exit 2
 }
 
@@ -127,6 +133,22 @@ scheduler_running() {
   lpstat -r 2>/dev/null | grep -q '^scheduler is running'
 }
 
+# Starts cupsd on DIR's configuration and waits until it answers.
+launch() {
+  local dir=$1
+  cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" \
+    </dev/null >>"$dir/log/cupsd.out" 2>&1 &
+  echo $! >"$dir/cupsd.pid"
+  export CUPS_SERVER=$dir/cups.sock
+  unset LPDEST PRINTER
+  if ! wait_for 15 scheduler_running; then
+    echo "$0: cupsd did not start; see $dir/log" >&2
+    tail -n 20 "$dir/log/cupsd.out" "$dir/log/error_log" >&2 2>/dev/null || true
+    stop "$dir"
+    exit 1
+  fi
+}
+
 start() {
   local dir=$1
   [ "$(id -u)" -eq 0 ] || { echo "$0: must run as root" >&2; exit 1; }
@@ -146,18 +168,7 @@ start() {
   make_server_bin "$dir/bin"
   write_config "$dir"
 
-  cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" \
-    </dev/null >"$dir/log/cupsd.out" 2>&1 &
-  echo $! >"$dir/cupsd.pid"
-
-  export CUPS_SERVER=$dir/cups.sock
-  unset LPDEST PRINTER
-  if ! wait_for 15 scheduler_running; then
-    echo "$0: cupsd did not start; see $dir/log" >&2
-    tail -n 20 "$dir/log/cupsd.out" "$dir/log/error_log" >&2 2>/dev/null || true
-    stop "$dir"
-    exit 1
-  fi
+  launch "$dir"
   local port
   port=$(free_port)
   trap 'stop "$dir"' ERR
@@ -172,25 +183,47 @@ export TOVRIN_CUPS_SPARE_QUEUE='$spare'
 export TOVRIN_CUPS_PORT='$port'
 export TOVRIN_CUPS_LOCK='$dir/tests.lock'
 export TOVRIN_CUPSD_PID='$(cat "$dir/cupsd.pid")'
+export TOVRIN_CUPSD_PID_FILE='$dir/cupsd.pid'
+export TOVRIN_CUPSD_DIR='$dir'
+export TOVRIN_CUPSD_SCRIPT='$(realpath "$0")'
 EOF
   echo "private cupsd running on $dir/cups.sock, $queue -> 127.0.0.1:$port"
 }
 
-stop() {
+# Ends the recorded process, unless its number has gone to another program.
+end_scheduler() {
   local dir=$1 pid
   [ -f "$dir/cupsd.pid" ] || return 0
   pid=$(cat "$dir/cupsd.pid")
-  # The recorded process, unless its number has gone to another program.
   if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = cupsd ]; then
     kill -TERM "$pid" 2>/dev/null || true
     wait_for 10 bash -c "! kill -0 $pid" || kill -KILL "$pid" 2>/dev/null || true
   fi
-  rm -f "$dir/cupsd.pid" "$dir/env"
+  rm -f "$dir/cupsd.pid"
+}
+
+stop() {
+  end_scheduler "$1"
+  rm -f "$1/env"
+}
+
+forget() {
+  local dir=$1
+  [ -f "$dir/cupsd.pid" ] && [ -f "$dir/env" ] || { echo "$0: no private cupsd in $dir" >&2; exit 1; }
+  dir=$(cd "$dir" && pwd)
+  end_scheduler "$dir"
+  # Its jobs' control and data files and job.cache; spool/tmp stays.
+  find "$dir/spool" "$dir/cache" -mindepth 1 -maxdepth 1 ! -path "$dir/spool/tmp" -exec rm -rf {} +
+  find "$dir/spool/tmp" -mindepth 1 -delete
+  launch "$dir"
+  sed -i "s/^export TOVRIN_CUPSD_PID=.*/export TOVRIN_CUPSD_PID='$(cat "$dir/cupsd.pid")'/" "$dir/env"
+  echo "private cupsd restarted without its jobs on $dir/cups.sock"
 }
 
 [ $# -eq 2 ] || usage
 case $1 in
   start) start "$2" ;;
   stop) stop "$2" ;;
+  forget) forget "$2" ;;
   *) usage ;;
 esac

@@ -18,8 +18,19 @@ std::string JobText(const HistoryRow& row) {
 }
 
 std::string StateText(const PrintJobStatus& status) {
+  if (status.state_text.empty() && !status.reason.empty()) return status.reason;
   std::string text = status.state_text.empty() ? "?" : status.state_text;
   return status.reason.empty() ? text : text + ", " + status.reason;
+}
+
+// The job as the row knows it; CUPS's answer under its id is compared with
+// it on every query.
+SpoolerJob JobOf(const HistoryRow& row) {
+  SpoolerJob job;
+  job.id = row.cups_job_id;
+  job.name = row.drawing.name;
+  job.printer = row.printer;
+  return job;
 }
 
 }  // namespace
@@ -42,7 +53,7 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
 
 // True once the delivery has ended, one way or the other.
 bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
-  const PrintJobStatus status = spooler_->QueryJob(row.printer, row.cups_job_id);
+  const PrintJobStatus status = spooler_->QueryJob(JobOf(row));
   const std::string before = row.cups_state + row.reason;
   row.cups_state = status.state_text;
   row.reason = status.reason;
@@ -54,7 +65,8 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
       if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(row);
       return true;
     case PrintJobStatus::State::Failed:
-      row.result = result::kFailed;
+    case PrintJobStatus::State::Lost:
+      row.result = status.state == PrintJobStatus::State::Lost ? kLostResult : result::kFailed;
       row.ended_ms = NowMs();
       history_->Update(row);
       host_.AddLog(row.header + texts::kStopped);
@@ -62,6 +74,7 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
       ++summary_.stopped;
       return true;
     case PrintJobStatus::State::Pending:
+    case PrintJobStatus::State::Incoming:
     case PrintJobStatus::State::Stopped:
     case PrintJobStatus::State::Unknown: break;
   }

@@ -85,8 +85,8 @@ std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
 
 // A drawing whose plot is still with the spooler is never plotted again. A
 // poller also passes over an unchanged drawing it has plotted or refused, or
-// whose job the spooler gave up on (someone may have cancelled it; touching
-// the file plots it again).
+// whose job the spooler gave up on or lost (someone may have cancelled it;
+// touching the file plots it again).
 bool PlotJob::AlreadyHandled(const Candidate& c) {
   if (!c.stamp) return false;
   auto last = history_->LastFor(IdentityOf(c.folder, c.name, *c.stamp));
@@ -95,7 +95,7 @@ bool PlotJob::AlreadyHandled(const Candidate& c) {
   if (!options_.repeat) return false;
   return last->result == result::kFinished || last->result == result::kRejected ||
          last->result == result::kIncomplete ||
-         (last->result == result::kFailed && last->cups_job_id != 0);
+         (last->result == result::kFailed && last->cups_job_id != 0) || last->result == kLostResult;
 }
 
 // A poller says "no drawings" once until the drawings in the folder change.

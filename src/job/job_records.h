@@ -33,6 +33,10 @@ struct PlotJob::Drawing {
 
 namespace job_detail {
 
+// A row whose job the spooler no longer knows, or knows as another one:
+// whether it printed cannot be known, so its drawing stays.
+inline constexpr const char* kLostResult = "lost";
+
 inline std::string Reason(const std::string& what) { return texts::kReasonIndent + what; }
 
 inline double WallSeconds() {

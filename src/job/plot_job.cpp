@@ -311,13 +311,20 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
     if (host_.OutputPrinter().empty()) host_.SetOutputPrinter(spooler_->DefaultPrinter());
     d.row.printer = host_.OutputPrinter();
     CommitHistory();  // the spooler may take seconds: no lock held meanwhile
-    auto job_id = DeliverGlf(*spooler_, d.row.printer, d.glf_path, d.name, error);
-    if (!job_id) {
+    // The job is on record before its document goes: a program killed
+    // meanwhile leaves a row that names it.
+    auto on_record = [&](const SpoolerJob& created) {
+      d.row.cups_job_id = created.id;
+      Record(d, result::kDelivering, {});
+      CommitHistory();
+      return true;
+    };
+    if (!DeliverGlf(*spooler_, d.row.printer, d.glf_path, d.name, on_record, error)) {
+      d.row.cups_job_id = 0;  // the unfinished job is cancelled: plotted again at the next poll
       LogStopped(d, result::kFailed, error);
       summary_.failed = true;
       return Outcome::StopJob;
     }
-    d.row.cups_job_id = *job_id;
     RemoveFile(d.glf_path, error);
     // The OFI waits until the spooler reports the job completed.
     host_.ReplaceLastLog(d.header + texts::kFinished);

@@ -140,7 +140,10 @@ TEST_F(CupsTest, LargeGlfArrivesWholeAndInOrder) {
   FakePlotter plotter(cups.port);
   ASSERT_TRUE(plotter.ok());
   std::string error;
-  ASSERT_TRUE(DeliverGlf(spooler, cups.queue, ofi / "BIG.GLF", "BIG.OFI", error)) << error;
+  ASSERT_TRUE(DeliverGlf(
+      spooler, cups.queue, ofi / "BIG.GLF", "BIG.OFI", [](const SpoolerJob&) { return true; },
+      error))
+      << error;
   ASSERT_TRUE(plotter.WaitForJobs(1, kJobTimeout));
   EXPECT_TRUE(plotter.Jobs()[0] == bytes) << plotter.Jobs()[0].size() << " bytes arrived";
 }
@@ -188,7 +191,7 @@ TEST(CupsSpooler, NoServerMeansNoPrintersAndAnOpenFailure) {
   EXPECT_EQ(error, expected);
   EXPECT_EQ(spooler.OpenPrinter("", error), nullptr);
   EXPECT_FALSE(error.empty());
-  PrintJobStatus status = spooler.QueryJob("Plotter", 3);
+  PrintJobStatus status = spooler.QueryJob({3, {}, 0, "A.OFI", "Plotter"});
   EXPECT_EQ(status.state, PrintJobStatus::State::Unknown);
   EXPECT_EQ(status.reason, expected);
   cupsSetServer(nullptr);

@@ -69,13 +69,14 @@ std::string Output(const std::string& command) {
 
 class JobStatusTest : public test::PrivateCupsTest {
  protected:
-  // Delivers `bytes` as the drawing `name`; the CUPS job id, 0 on failure.
-  int Deliver(const std::string& queue, const std::string& name, const std::string& bytes) {
+  // Delivers `bytes` as the drawing `name`; the CUPS job (id 0 on failure).
+  SpoolerJob Deliver(const std::string& queue, const std::string& name, const std::string& bytes) {
     folder.WriteFile("D.GLF", bytes);
     std::string error;
-    std::optional<int> id = DeliverGlf(spooler, queue, folder / "D.GLF", name, error);
-    EXPECT_TRUE(id) << error;
-    return id.value_or(0);
+    std::optional<SpoolerJob> job = DeliverGlf(
+        spooler, queue, folder / "D.GLF", name, [](const SpoolerJob&) { return true; }, error);
+    EXPECT_TRUE(job) << error;
+    return job.value_or(SpoolerJob{});
   }
 
   TempFolder folder;
@@ -85,28 +86,30 @@ class JobStatusTest : public test::PrivateCupsTest {
 TEST_F(JobStatusTest, JobThePlotterTookIsCompletedAndNamedAfterItsDrawing) {
   FakePlotter plotter(cups.port);
   ASSERT_TRUE(plotter.ok());
-  int a = Deliver(cups.queue, "A.OFI", Bytes(1000));
-  int b = Deliver(cups.queue, "B.OFI", Bytes(2000));
-  ASSERT_GT(a, 0);
-  ASSERT_GT(b, a);
-  for (int id : {a, b}) {
-    PrintJobStatus s = WaitForJob(spooler, cups.queue, id, Settled);
+  SpoolerJob a = Deliver(cups.queue, "A.OFI", Bytes(1000));
+  SpoolerJob b = Deliver(cups.queue, "B.OFI", Bytes(2000));
+  ASSERT_GT(a.id, 0);
+  ASSERT_GT(b.id, a.id);
+  for (const SpoolerJob& job : {a, b}) {
+    PrintJobStatus s = WaitForJob(spooler, job, Settled);
     EXPECT_EQ(s.state, State::Completed) << s.state_text << ": " << s.reason;
     EXPECT_EQ(s.state_text, "completed");
     EXPECT_EQ(s.reason, "");
   }
-  EXPECT_EQ(JobNames(a), std::make_pair(std::string("A.OFI"), std::string("Test")));
-  EXPECT_EQ(JobNames(b), std::make_pair(std::string("B.OFI"), std::string("Test")));
+  EXPECT_EQ(JobNames(a.id), std::make_pair(std::string("A.OFI"), std::string("Test")));
+  EXPECT_EQ(JobNames(b.id), std::make_pair(std::string("B.OFI"), std::string("Test")));
   std::string listed = Output("lpstat -W all -o " + cups.queue);
-  EXPECT_NE(listed.find(cups.queue + "-" + std::to_string(a) + " "), std::string::npos) << listed;
-  EXPECT_NE(listed.find(cups.queue + "-" + std::to_string(b) + " "), std::string::npos) << listed;
+  EXPECT_NE(listed.find(cups.queue + "-" + std::to_string(a.id) + " "), std::string::npos)
+      << listed;
+  EXPECT_NE(listed.find(cups.queue + "-" + std::to_string(b.id) + " "), std::string::npos)
+      << listed;
 }
 
 TEST_F(JobStatusTest, PlotterRefusingConnectionsFailsTheJobWithCupsReason) {
   // The spare queue's port has no listener; the queue aborts failed jobs.
-  int id = Deliver(cups.spare, "R.OFI", Bytes(100));
-  ASSERT_GT(id, 0);
-  PrintJobStatus s = WaitForJob(spooler, cups.spare, id, Settled);
+  SpoolerJob job = Deliver(cups.spare, "R.OFI", Bytes(100));
+  ASSERT_GT(job.id, 0);
+  PrintJobStatus s = WaitForJob(spooler, job, Settled);
   EXPECT_EQ(s.state, State::Failed);
   EXPECT_EQ(s.state_text, "aborted");
   EXPECT_NE(s.reason.find("cannot connect to 127.0.0.1:9"), std::string::npos) << s.reason;
@@ -115,15 +118,15 @@ TEST_F(JobStatusTest, PlotterRefusingConnectionsFailsTheJobWithCupsReason) {
 TEST_F(JobStatusTest, JobOnAStoppedPrinterIsStoppedUntilCancelled) {
   QueuePolicy policy(cups.spare, "stop-printer");
   ASSERT_TRUE(policy.ok());
-  int id = Deliver(cups.spare, "S.OFI", Bytes(100));
-  ASSERT_GT(id, 0);
-  PrintJobStatus s = WaitForJob(spooler, cups.spare, id, Settled);
+  SpoolerJob job = Deliver(cups.spare, "S.OFI", Bytes(100));
+  ASSERT_GT(job.id, 0);
+  PrintJobStatus s = WaitForJob(spooler, job, Settled);
   EXPECT_EQ(s.state, State::Stopped) << s.state_text;
   EXPECT_EQ(s.state_text, "pending");  // CUPS itself keeps it queued
   EXPECT_NE(s.reason.find("cannot connect to 127.0.0.1:9"), std::string::npos) << s.reason;
 
-  ASSERT_TRUE(test::RunCupsTool("cancel " + std::to_string(id)));
-  s = spooler.QueryJob(cups.spare, id);
+  ASSERT_TRUE(test::RunCupsTool("cancel " + std::to_string(job.id)));
+  s = spooler.QueryJob(job);
   EXPECT_EQ(s.state, State::Failed);
   EXPECT_EQ(s.state_text, "canceled");
 }
@@ -131,11 +134,11 @@ TEST_F(JobStatusTest, JobOnAStoppedPrinterIsStoppedUntilCancelled) {
 TEST_F(JobStatusTest, HeldJobWaitsForSomeone) {
   QueuePolicy policy(cups.queue, "abort-job");  // cancels the held job afterwards
   ASSERT_TRUE(test::RunCupsTool("cupsdisable " + cups.queue));
-  int id = Deliver(cups.queue, "H.OFI", Bytes(100));
-  ASSERT_GT(id, 0);
-  ASSERT_TRUE(test::RunCupsTool("lp -i " + std::to_string(id) + " -H indefinite"));
+  SpoolerJob job = Deliver(cups.queue, "H.OFI", Bytes(100));
+  ASSERT_GT(job.id, 0);
+  ASSERT_TRUE(test::RunCupsTool("lp -i " + std::to_string(job.id) + " -H indefinite"));
   ASSERT_TRUE(test::RunCupsTool("cupsenable " + cups.queue));
-  PrintJobStatus s = spooler.QueryJob(cups.queue, id);
+  PrintJobStatus s = spooler.QueryJob(job);
   EXPECT_EQ(s.state, State::Stopped);
   EXPECT_EQ(s.state_text, "pending-held");
 }
@@ -148,13 +151,13 @@ TEST_F(JobStatusTest, PlotterDroppingTheConnectionIsRetriedAndCompletesOnlyWhenW
   std::string bytes = Bytes(6 << 20);
   FakePlotter plotter(cups.port, 64 << 10);
   ASSERT_TRUE(plotter.ok());
-  int id = Deliver(cups.queue, "D.OFI", bytes);
-  ASSERT_GT(id, 0);
+  SpoolerJob job = Deliver(cups.queue, "D.OFI", bytes);
+  ASSERT_GT(job.id, 0);
   ASSERT_TRUE(plotter.WaitForDrop(std::chrono::seconds(30)));
-  PrintJobStatus during = spooler.QueryJob(cups.queue, id);
+  PrintJobStatus during = spooler.QueryJob(job);
   EXPECT_EQ(during.state, State::Pending) << during.state_text << ": " << during.reason;
 
-  PrintJobStatus s = WaitForJob(spooler, cups.queue, id, [](const PrintJobStatus& s) {
+  PrintJobStatus s = WaitForJob(spooler, job, [](const PrintJobStatus& s) {
     return s.state == State::Completed || s.state == State::Failed;
   });
   EXPECT_EQ(s.state, State::Completed) << s.state_text << ": " << s.reason;
@@ -163,8 +166,8 @@ TEST_F(JobStatusTest, PlotterDroppingTheConnectionIsRetriedAndCompletesOnlyWhenW
 }
 
 TEST_F(JobStatusTest, UnknownJobCountsAsNotPrinted) {
-  PrintJobStatus s = spooler.QueryJob(cups.queue, 999999);
-  EXPECT_EQ(s.state, State::Failed);
+  PrintJobStatus s = spooler.QueryJob({999999, {}, 0, "U.OFI", cups.queue});
+  EXPECT_EQ(s.state, State::Lost);
   EXPECT_NE(s.reason.find("999999"), std::string::npos) << s.reason;
 }
 
@@ -175,7 +178,9 @@ TEST_F(JobStatusTest, FrozenSchedulerIsNotRespondingWithinTheBound) {
   std::string error;
   std::unique_ptr<PrinterConnection> open = quick.OpenPrinter(cups.queue, error);
   ASSERT_TRUE(open) << error;
-  ASSERT_TRUE(open->StartDocument("F.OFI", "Test", error)) << error;
+  SpoolerJob job;
+  ASSERT_TRUE(open->CreateJob("F.OFI", job, error)) << error;
+  ASSERT_TRUE(open->StartDocument("Test", error)) << error;
   {
     FrozenCupsd frozen(cups.pid);
     ASSERT_TRUE(frozen.ok());
@@ -197,7 +202,7 @@ TEST_F(JobStatusTest, FrozenSchedulerIsNotRespondingWithinTheBound) {
       EXPECT_EQ(error, cups_texts::kNotResponding);
     });
     timed("query", [&] {
-      PrintJobStatus s = quick.QueryJob(cups.queue, open->JobId());
+      PrintJobStatus s = quick.QueryJob(job);
       EXPECT_EQ(s.state, State::Unknown);
       EXPECT_EQ(s.reason, cups_texts::kNotResponding);
     });
@@ -238,10 +243,14 @@ TEST(CupsSilentServer, EveryRequestEndsWithinTheBound) {
   EXPECT_EQ(error, cups_texts::kNotResponding);
   EXPECT_EQ(spooler.OpenPrinter("", error), nullptr);  // the default could not be asked for
   EXPECT_EQ(error, cups_texts::kNotResponding);
-  PrintJobStatus s = spooler.QueryJob("Plotter", 1);
+  PrintJobStatus s = spooler.QueryJob({1, {}, 0, "A.OFI", "Plotter"});
   EXPECT_EQ(s.state, State::Unknown);
   EXPECT_EQ(s.reason, cups_texts::kNotResponding);
-  EXPECT_LT(Clock::now() - start, 4 * kBound);
+  EXPECT_FALSE(spooler.FindJobs("Plotter", "A.OFI", 0, error));  // no answer is no "no jobs"
+  EXPECT_EQ(error, cups_texts::kNotResponding);
+  EXPECT_FALSE(spooler.CancelJob({1, {}, 0, "A.OFI", "Plotter"}, error));
+  EXPECT_EQ(error, cups_texts::kNotResponding);
+  EXPECT_LT(Clock::now() - start, 6 * kBound);
   cupsSetServer(nullptr);
   ::close(fd);
 }

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,8 +26,21 @@ namespace tovrin::test {
 struct PrivateCups {
   std::string queue, spare, lock;
   int port = 0;
-  pid_t pid = 0;  // the cupsd process
+  pid_t pid = 0;       // the cupsd process
+  std::string forget;  // the command that makes it lose its job state; empty: none
 };
+
+// The pid file, not the environment: a cupsd that lost its state runs anew.
+inline pid_t CupsdPid() {
+  const char* file = std::getenv("TOVRIN_CUPSD_PID_FILE");
+  const char* pid = std::getenv("TOVRIN_CUPSD_PID");
+  if (file) {
+    std::ifstream in(file);
+    long value = 0;
+    return in >> value ? static_cast<pid_t>(value) : 0;
+  }
+  return pid ? std::atoi(pid) : 0;
+}
 
 inline std::optional<PrivateCups> FromEnvironment() {
   const char* server = std::getenv("CUPS_SERVER");
@@ -34,16 +48,19 @@ inline std::optional<PrivateCups> FromEnvironment() {
   const char* spare = std::getenv("TOVRIN_CUPS_SPARE_QUEUE");
   const char* port = std::getenv("TOVRIN_CUPS_PORT");
   const char* lock = std::getenv("TOVRIN_CUPS_LOCK");
-  const char* pid = std::getenv("TOVRIN_CUPSD_PID");
+  const char* script = std::getenv("TOVRIN_CUPSD_SCRIPT");
+  const char* dir = std::getenv("TOVRIN_CUPSD_DIR");
   if (!server || !queue || !spare || !port || !lock) return std::nullopt;
-  return PrivateCups{queue, spare, lock, std::atoi(port), pid ? std::atoi(pid) : 0};
+  std::string forget = script && dir ? std::string(script) + " forget " + dir : "";
+  return PrivateCups{queue, spare, lock, std::atoi(port), CupsdPid(), forget};
 }
 
 // Tests run as parallel processes but share one queue and one port: each
 // holds this lock for its whole run.
 class QueueLock {
  public:
-  explicit QueueLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT, 0600)) {
+  explicit QueueLock(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
     for (int waited = 0; fd_ >= 0 && waited < 1200; ++waited) {
       if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
         held_ = true;
@@ -74,6 +91,7 @@ class PrivateCupsTest : public ::testing::Test {
     cups = *found;
     lock = std::make_unique<QueueLock>(cups.lock);
     ASSERT_TRUE(lock->held()) << "the private queue stayed busy";
+    cups.pid = CupsdPid();  // once no other test can restart it
   }
 
   PrivateCups cups;
@@ -127,14 +145,14 @@ class FrozenCupsd {
 
 // Asks for the job's state until `done` holds or `timeout` passes; the last
 // answer either way.
-inline PrintJobStatus WaitForJob(Spooler& spooler, const std::string& queue, int job_id,
+inline PrintJobStatus WaitForJob(Spooler& spooler, const SpoolerJob& job,
                                  const std::function<bool(const PrintJobStatus&)>& done,
                                  std::chrono::seconds timeout = std::chrono::seconds(30)) {
   auto until = std::chrono::steady_clock::now() + timeout;
-  PrintJobStatus status = spooler.QueryJob(queue, job_id);
+  PrintJobStatus status = spooler.QueryJob(job);
   while (!done(status) && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    status = spooler.QueryJob(queue, job_id);
+    status = spooler.QueryJob(job);
   }
   return status;
 }

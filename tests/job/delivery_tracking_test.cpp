@@ -145,22 +145,56 @@ TEST_F(DeliveryTrackingTest, ANewDrawingOfTheSameNameIsNotDeletedForTheOldOne) {
   EXPECT_EQ(spooler.documents.size(), 2u);
 }
 
+// The spooler lost its state and gave A's job id to B: B's completion is no
+// news of A, whose drawing stays and is not plotted again.
+TEST_F(DeliveryTrackingTest, AJobIdTheSpoolerGaveAgainKeepsTheDrawing) {
+  AddDrawing("A.OFI", "A");
+  State state = State::Pending;
+  spooler.job_state = [&](int) { return PrintJobStatus{state, "pending", {}}; };
+  PlotJob poller(host, &spooler, start.path(), Options(true));
+  poller.Run();
+  spooler.LoseState();
+  AddDrawing("B.OFI", "B");
+  state = State::Completed;
+  host.log.clear();
+  EXPECT_FALSE(poller.Run().Clean());
+  EXPECT_TRUE(ofi.Exists("A.OFI"));
+  EXPECT_FALSE(ofi.Exists("B.OFI"));
+  ASSERT_EQ(host.log.size(), 3u);
+  EXPECT_EQ(host.log[1], Label("A", "　出図中止"));
+  EXPECT_NE(host.log[2].find("Plotter1 #1 (fake spooler: job 1 lost)"), std::string::npos)
+      << host.log[2];
+  auto rows = History();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].result, "lost");
+  EXPECT_EQ(rows[1].result, "finished");
+  poller.Run();
+  EXPECT_EQ(spooler.documents.size(), 2u);
+}
+
 }  // namespace
 }  // namespace tovrin
 
 namespace tovrin {
 namespace {
 
-// A delivery is in the history, for every other program to see, before the
-// job goes on to the next drawing.
+// A delivery is in the history, for every other program to see, before its
+// document goes and before the job goes on to the next drawing.
 TEST_F(DeliveryTrackingTest, ADeliveryIsCommittedBeforeTheNextDrawing) {
   AddDrawing("A.OFI", "A");
   AddDrawing("B.OFI", "B");
-  std::vector<HistoryRow> seen_during_b;
+  std::vector<HistoryRow> seen_during_b, seen_while_sent;
   host.on_events = [&](FakeHost& h) {
     if (seen_during_b.empty() && h.log.size() == 2) seen_during_b = History();
   };
+  spooler.on_write = [&](const FakeSpooler::Document& doc) {
+    if (doc.job_name == "A.OFI") seen_while_sent = History();
+  };
   Run();
+  // The job is on record before its document goes.
+  ASSERT_EQ(seen_while_sent.size(), 1u);
+  EXPECT_EQ(seen_while_sent[0].result, "delivering");
+  EXPECT_EQ(seen_while_sent[0].cups_job_id, 1);
   ASSERT_FALSE(seen_during_b.empty());
   EXPECT_EQ(seen_during_b[0].drawing.name, "A.OFI");
   EXPECT_EQ(seen_during_b[0].result, "delivering");

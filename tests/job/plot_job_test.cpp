@@ -177,7 +177,8 @@ TEST_F(PlotJobTest, DeliveryToThePlotterSendsTheGlfThenDeletesIt) {
   EXPECT_EQ(doc.printer, "Plotter1");
   EXPECT_EQ(doc.title, "Test");
   EXPECT_EQ(doc.bytes, "\x1b%-1BBPINPUSP0PGRP2;\033E");
-  EXPECT_EQ(doc.calls, (std::vector<std::string>{"open", "start", "write", "end", "close"}));
+  EXPECT_EQ(doc.calls,
+            (std::vector<std::string>{"open", "create", "start", "write", "end", "close"}));
   EXPECT_FALSE(ofi.Exists("A.GLF"));
   EXPECT_FALSE(ofi.Exists("A.OFI"));
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,18 +86,32 @@ class FakeSpooler : public Spooler {
   std::vector<std::string> InstalledPrinters() override { return printers; }
   std::unique_ptr<PrinterConnection> OpenPrinter(const std::string& name,
                                                  std::string& error) override;
-  // Jobs are numbered from 1 in delivery order; their state is `job_state`'s
-  // answer, completed when it is not set.
-  PrintJobStatus QueryJob(const std::string& printer, int job_id) override {
-    ++queries;
-    if (!job_state) return Spooler::QueryJob(printer, job_id);
-    return job_state(job_id);
+  // Jobs are numbered from 1 in creation order, uuid "urn:uuid:fake-N".
+  // A job the spooler does not hold under its id (see LoseState) is Lost;
+  // the others answer `job_state`, completed when it is not set.
+  PrintJobStatus QueryJob(const SpoolerJob& job) override;
+  std::optional<std::vector<SpoolerJob>> FindJobs(const std::string& printer,
+                                                  const std::string& job_name, int64_t since,
+                                                  std::string& error) override;
+  // Drops the job from `jobs` when it is still that job.
+  bool CancelJob(const SpoolerJob& job, std::string& error) override;
+  // As a spooler reinstalled: its jobs forgotten, ids from 1 again with new
+  // uuids.
+  void LoseState() {
+    jobs.clear();
+    next_id = 1;
+    ++generation;
   }
+  SpoolerJob AddJob(const std::string& printer, const std::string& name);
 
   std::string default_printer = "Plotter1";
   std::vector<std::string> printers{"Plotter1", "Plotter2"};
   std::vector<Document> documents;
+  std::vector<SpoolerJob> jobs;  // what the spooler holds, oldest first
+  int next_id = 1;
+  int generation = 0;
   std::function<PrintJobStatus(int job_id)> job_state;
+  std::function<void(const Document&)> on_write;  // after each Write
   int queries = 0;
 };
 

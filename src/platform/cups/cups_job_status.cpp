@@ -2,6 +2,7 @@
 #include <cups/cups.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/cups/cups_server.h"
@@ -51,7 +52,7 @@ State FromJobState(int state, const std::string& reasons) {
 void CheckPrinter(CupsServer& server, const std::string& printer_uri, PrintJobStatus& status) {
   Ipp printer = server.Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", printer_uri,
                            {"printer-state", "printer-state-message", "printer-state-reasons"});
-  if (!printer || ippGetStatusCode(printer.get()) > IPP_STATUS_OK_EVENTS_COMPLETE) return;
+  if (!Succeeded(printer.get())) return;
   ipp_attribute_t* state = ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
   if (!state || ippGetInteger(state, 0) != IPP_PSTATE_STOPPED) return;
   status.state = State::Stopped;
@@ -60,50 +61,59 @@ void CheckPrinter(CupsServer& server, const std::string& printer_uri, PrintJobSt
               FirstOf(Keywords(printer.get(), "printer-state-reasons"), "the printer is stopped"));
 }
 
-}  // namespace
+// CUPS holds a job whose document has not (wholly) come: it never prints
+// unless someone sends the rest.
+bool Incoming(int state, const std::string& reasons) {
+  return state == IPP_JSTATE_HELD && reasons.find("job-incoming") != std::string::npos;
+}
 
-PrintJobStatus CupsSpooler::QueryJob(const std::string& printer, int job_id) {
+// The answer when CUPS has no job `ours` under its id: nullopt when it has.
+std::optional<PrintJobStatus> NotOurs(const SpoolerJob& ours, ipp_t* answer) {
+  const std::string id = std::to_string(ours.id);
+  if (ippGetStatusCode(answer) == IPP_STATUS_ERROR_NOT_FOUND)
+    return PrintJobStatus{State::Lost, {}, "CUPS no longer knows job " + id};
+  if (!Succeeded(answer)) return std::nullopt;
+  std::string differs = IdentityDifference(ours, IdentityIn(answer));
+  if (differs.empty()) return std::nullopt;
+  return PrintJobStatus{
+      State::Lost, {}, "CUPS job " + id + " is another job now (" + differs + ")"};
+}
+
+PrintJobStatus FromAnswer(CupsServer& server, const SpoolerJob& job, ipp_t* answer) {
   PrintJobStatus status;
-  CupsServer server(timeout_ms_);
-  if (!server.connected()) {
-    status.reason = server.Failure("");
-    return status;
-  }
-  char uri[HTTP_MAX_URI];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                   "/jobs/%d", job_id);
-  Ipp job = server.Ask(
-      IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri,
-      {"job-state", "job-state-reasons", "job-printer-state-message", "job-printer-uri"});
-  if (!job) {
-    status.reason = server.Failure("no answer");
-    return status;
-  }
-  ipp_status_t code = ippGetStatusCode(job.get());
-  if (code == IPP_STATUS_ERROR_NOT_FOUND) {
-    // Purged from the server's history: whether it printed cannot be known,
-    // so it counts as not printed and its drawing is kept.
-    status.state = State::Failed;
-    status.reason = "CUPS no longer knows job " + std::to_string(job_id);
-    return status;
-  }
-  ipp_attribute_t* state = ippFindAttribute(job.get(), "job-state", IPP_TAG_ENUM);
-  if (code > IPP_STATUS_OK_EVENTS_COMPLETE || !state) {
+  ipp_attribute_t* state = ippFindAttribute(answer, "job-state", IPP_TAG_ENUM);
+  if (!Succeeded(answer) || !state) {
     status.reason = server.Failure("CUPS gave no job state");
     return status;
   }
   int value = ippGetInteger(state, 0);
   const char* name = ippEnumString("job-state", value);
-  std::string reasons = Keywords(job.get(), "job-state-reasons");
-  status.state = FromJobState(value, reasons);
+  std::string reasons = Keywords(answer, "job-state-reasons");
+  status.state = Incoming(value, reasons) ? State::Incoming : FromJobState(value, reasons);
   status.state_text = name ? name : std::to_string(value);
   if (status.state != State::Completed)
-    status.reason = FirstOf(IppText(job.get(), "job-printer-state-message"), reasons);
-  if (value == IPP_JSTATE_PENDING || value == IPP_JSTATE_HELD) {
-    std::string printer_uri = IppText(job.get(), "job-printer-uri");
-    CheckPrinter(server, printer_uri.empty() ? PrinterUri(printer) : printer_uri, status);
+    status.reason = FirstOf(IppText(answer, "job-printer-state-message"), reasons);
+  if (status.state != State::Incoming &&
+      (value == IPP_JSTATE_PENDING || value == IPP_JSTATE_HELD)) {
+    std::string printer_uri = IppText(answer, "job-printer-uri");
+    CheckPrinter(server, printer_uri.empty() ? PrinterUri(job.printer) : printer_uri, status);
   }
   return status;
+}
+
+}  // namespace
+
+PrintJobStatus CupsSpooler::QueryJob(const SpoolerJob& job) {
+  CupsServer server(timeout_ms_);
+  if (!server.connected()) return {State::Unknown, {}, server.Failure("")};
+  Ipp answer =
+      server.Ask(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", JobUri(job.id),
+                 WithIdentity({"job-state", "job-state-reasons", "job-printer-state-message"}));
+  if (!answer) return {State::Unknown, {}, server.Failure("no answer")};
+  // A job purged from CUPS's history, or an id CUPS gave again after losing
+  // its state: whether ours printed cannot be known, so its drawing stays.
+  if (std::optional<PrintJobStatus> lost = NotOurs(job, answer.get())) return *lost;
+  return FromAnswer(server, job, answer.get());
 }
 
 }  // namespace tovrin

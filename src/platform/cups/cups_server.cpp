@@ -29,10 +29,34 @@ std::string PrinterUri(const std::string& printer) {
   return uri;
 }
 
+std::string JobUri(int job_id) {
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                   "/jobs/%d", job_id);
+  return uri;
+}
+
 std::string IppText(ipp_t* ipp, const char* name) {
   ipp_attribute_t* attr = ippFindAttribute(ipp, name, IPP_TAG_ZERO);
   const char* text = attr ? ippGetString(attr, 0, nullptr) : nullptr;
   return text ? text : "";
+}
+
+bool Succeeded(ipp_t* response) {
+  return response && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+ipp_t* NewRequest(ipp_op_t op, const char* uri_name, const std::string& uri) {
+  ipp_t* request = ippNewRequest(op);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, uri_name, nullptr, uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  return request;
+}
+
+void AddWanted(ipp_t* request, const std::vector<const char*>& wanted) {
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(wanted.size()), nullptr, wanted.data());
 }
 
 // libcups waits again after a failed wait (reconnects, resends, falls back
@@ -46,16 +70,13 @@ int CupsServer::GiveUp(http_t* http, void* self) {
 }
 
 Ipp CupsServer::Ask(ipp_op_t op, const char* uri_name, const std::string& uri,
-                    std::initializer_list<const char*> wanted) {
-  ipp_t* request = ippNewRequest(op);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, uri_name, nullptr, uri.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
-  std::vector<const char*> names(wanted);
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                static_cast<int>(names.size()), nullptr, names.data());
-  return Ipp(cupsDoRequest(http_, request, "/"));
+                    const std::vector<const char*>& wanted) {
+  ipp_t* request = NewRequest(op, uri_name, uri);
+  AddWanted(request, wanted);
+  return Send(request);
 }
+
+Ipp CupsServer::Send(ipp_t* request) { return Ipp(cupsDoRequest(http_, request, "/")); }
 
 std::string CupsServer::Failure(const char* fallback) const {
   if (!http_) return cups_texts::kCannotConnect + server_;

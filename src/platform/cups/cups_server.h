@@ -8,6 +8,9 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/spooler.h"
 
 namespace tovrin {
 
@@ -18,8 +21,26 @@ using Ipp = std::unique_ptr<ipp_t, IppDeleter>;
 
 // "ipp://localhost/printers/NAME" (CUPS takes classes under the same path).
 std::string PrinterUri(const std::string& printer);
+// "ipp://localhost/jobs/ID".
+std::string JobUri(int job_id);
 // The first value of an attribute as text; empty when it is missing.
 std::string IppText(ipp_t* ipp, const char* name);
+// True when CUPS answered the request with success.
+bool Succeeded(ipp_t* response);
+// A request naming its target by `uri_name` = `uri`, from this user.
+ipp_t* NewRequest(ipp_op_t op, const char* uri_name, const std::string& uri);
+void AddWanted(ipp_t* request, const std::vector<const char*>& wanted);
+
+// `more` and the job attributes that tell one job from another under the
+// same id.
+std::vector<const char*> WithIdentity(std::initializer_list<const char*> more);
+// Takes `attr` into `job` when it is one of those.
+void TakeIdentity(ipp_attribute_t* attr, SpoolerJob& job);
+// The identity in a Get-Job-Attributes answer.
+SpoolerJob IdentityIn(ipp_t* response);
+// What tells the job CUPS holds under `ours.id` from ours, in words; empty
+// when nothing does.
+std::string IdentityDifference(const SpoolerJob& ours, const SpoolerJob& theirs);
 
 class CupsServer {
  public:
@@ -41,7 +62,9 @@ class CupsServer {
   // Sends a request naming its target by `uri_name` = `uri` and asking for
   // the `wanted` attributes; the response, or null (see Failure).
   Ipp Ask(ipp_op_t op, const char* uri_name, const std::string& uri,
-          std::initializer_list<const char*> wanted);
+          const std::vector<const char*>& wanted);
+  // Sends `request` (and frees it); the response, or null.
+  Ipp Send(ipp_t* request);
 
  private:
   static int GiveUp(http_t* http, void* self);

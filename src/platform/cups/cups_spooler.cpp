@@ -28,13 +28,27 @@ class CupsConnection : public PrinterConnection {
   CupsConnection(const CupsConnection&) = delete;
   CupsConnection& operator=(const CupsConnection&) = delete;
 
-  bool StartDocument(const std::string& job_name, const std::string& title,
-                     std::string& error) override {
+  bool CreateJob(const std::string& job_name, SpoolerJob& job, std::string& error) override {
     job_id_ = cupsCreateJob(server_->http(), name_.c_str(), job_name.c_str(), 0, nullptr);
     if (job_id_ == 0) {
       error = server_->Failure("the job was not created");
       return false;
     }
+    // Asked at once, while the id is surely this job's: a job whose
+    // identity is not known cannot be told from a later one, so it is not
+    // sent (the destructor cancels it).
+    Ipp answer =
+        server_->Ask(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", JobUri(job_id_), WithIdentity({}));
+    SpoolerJob found = IdentityIn(answer.get());
+    if (!Succeeded(answer.get())) {
+      error = server_->Failure("CUPS did not tell the job's identity");
+      return false;
+    }
+    job = {job_id_, found.uuid, found.created, found.name.empty() ? job_name : found.name, name_};
+    return true;
+  }
+
+  bool StartDocument(const std::string& title, std::string& error) override {
     if (cupsStartDocument(server_->http(), name_.c_str(), job_id_, title.c_str(), CUPS_FORMAT_RAW,
                           1) != HTTP_STATUS_CONTINUE) {
       error = server_->Failure("the document was not started");
@@ -61,8 +75,6 @@ class CupsConnection : public PrinterConnection {
     finished_ = true;
     return true;
   }
-
-  int JobId() const override { return job_id_; }
 
  private:
   std::unique_ptr<CupsServer> server_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,18 @@ class CupsSpooler : public Spooler {
   std::unique_ptr<PrinterConnection> OpenPrinter(const std::string& name,
                                                  std::string& error) override;
   // Get-Job-Attributes: the job's state, and for a job waiting on a stopped
-  // printer, Stopped with the printer's message.
-  PrintJobStatus QueryJob(const std::string& printer, int job_id) override;
+  // printer, Stopped with the printer's message. Lost when CUPS knows no
+  // job of that id or another one under it; Incoming for a job held while
+  // its document has not (wholly) come.
+  PrintJobStatus QueryJob(const SpoolerJob& job) override;
+  // Get-Jobs on `printer` (every queue when empty), any user's.
+  std::optional<std::vector<SpoolerJob>> FindJobs(const std::string& printer,
+                                                  const std::string& job_name, int64_t since,
+                                                  std::string& error) override;
+  // Cancel-Job, once Get-Job-Attributes shows the job is still ours and not
+  // yet ended. True, with nothing sent, when it ended or is not ours any
+  // more.
+  bool CancelJob(const SpoolerJob& job, std::string& error) override;
 
   // Why the last DefaultPrinter or InstalledPrinters call found nothing
   // because of the server; empty when it answered.
