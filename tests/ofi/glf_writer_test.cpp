@@ -168,7 +168,7 @@ TEST(GlfWriter, CountOfANumberHeavyGlfNeverPassesItsSizeNorLagsFarBehind) {
 
 TEST(GlfWriter, NoByteGoesIntoTheFilePastItsSizeLimit) {
   // Met on the caller's thread below a megabyte, on the writing thread
-  // above; a GLF of exactly the limit is written whole.
+  // above, closed or discarded; a GLF of exactly the limit is written whole.
   GlfWriter memory;
   WriteMixed(memory, 200'000);
   const std::string whole = memory.Bytes();
@@ -179,7 +179,11 @@ TEST(GlfWriter, NoByteGoesIntoTheFilePastItsSizeLimit) {
     ASSERT_TRUE(out.Open(folder / "A.GLF", error)) << error;
     out.SetSizeLimit(limit);
     WriteMixed(out, 200'000);
-    ASSERT_TRUE(out.Close()) << out.ErrorText();  // withheld, not failed
+    if (limit == 5'000'000) {
+      out.Discard();
+    } else {
+      ASSERT_TRUE(out.Close()) << out.ErrorText();  // withheld, not failed
+    }
     const std::string file = folder.ReadFile("A.GLF");
     EXPECT_LE(file.size(), limit);
     EXPECT_TRUE(whole.compare(0, file.size(), file) == 0) << limit;
