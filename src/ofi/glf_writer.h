@@ -17,7 +17,7 @@ namespace tovrin {
 // The plain bytes go into a buffer as they are; polyline-encoded values and
 // decimal numbers are recorded as marks between them and written as digits
 // when the buffer is written out. For a GLF over a megabyte that happens on
-// a second thread, beside the translation.
+// a second thread, beside the translation, when one can be started.
 class GlfWriter {
  public:
   // An in-memory writer; Bytes() holds everything written.
@@ -28,12 +28,13 @@ class GlfWriter {
 
   // Creates (truncates) the file; false with `error` set when it cannot.
   bool Open(const std::string& path, std::string& error);
-  // Writes to `fd`, a file the caller made, and closes it when done: the
-  // writer owns it from here on, and closes it at once when it cannot be
-  // used.
+  // Writes to `fd`, a file the caller made (exclusively, say, in a folder
+  // others write into); the writer owns it from here on and closes it.
+  // False for no descriptor at all.
   bool Open(int fd, std::string& error);
-  // No byte goes into the file past `bytes`: once the GLF would pass them,
-  // the rest is counted but withheld, as a GLF that big is refused anyway.
+  // No byte goes into the file past `bytes`: each piece's exact size is
+  // known before it is written, and once the GLF would pass the limit the
+  // rest is counted but withheld, as a GLF that big is refused anyway.
   // Set before the first write.
   void SetSizeLimit(uint64_t bytes) { limit_ = bytes; }
 
