@@ -1,6 +1,8 @@
 // Number formatting with "#"/"0" patterns, halves rounded away from zero.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -70,5 +72,14 @@ inline constexpr bool FitsNumberText(const NumberPattern& pattern) {
   return pattern.min_integer_digits <= 20 && pattern.fraction_digits <= 9;
 }
 char* WriteNumberAt(char* at, double value, const NumberPattern& pattern);
+
+// The fewest bytes FormatNumber can write for `value`: a finite one gets
+// the pattern's "0" placeholders (and the point before those of the
+// fraction), any other "0".
+inline size_t LeastNumberText(double value, const NumberPattern& pattern) {
+  if (!std::isfinite(value)) return 1;
+  const int fraction = pattern.min_fraction_digits;
+  return static_cast<size_t>(pattern.min_integer_digits + (fraction > 0 ? fraction + 1 : 0));
+}
 
 }  // namespace tovrin

@@ -1,5 +1,6 @@
 #include "ofi/glf_writer.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <bit>
@@ -13,27 +14,36 @@ namespace tovrin {
 
 GlfWriter::~GlfWriter() {
   behind_.reset();  // its thread may still be writing to the file
-  if (file_) std::fclose(file_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool GlfWriter::Open(const std::string& path, std::string& error) {
-  file_ = std::fopen(path.c_str(), "wb");
-  if (!file_) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
     error = std::strerror(errno);
     return false;
   }
+  return Open(fd, error);
+}
+
+bool GlfWriter::Open(int fd, std::string& error) {
+  if (fd < 0) {
+    error = std::strerror(EBADF);
+    return false;
+  }
+  fd_ = fd;
   Grow(kFlushSize + 64 * 1024);
   GrowMarks(kFlushMarkWords + 1024);
   return true;
 }
 
 void GlfWriter::MakeRoom(size_t n) {
-  if (file_) Flush();
+  if (fd_ >= 0) Flush();
   if (static_cast<size_t>(end_ - cursor_) < n) Grow(n);
 }
 
 void GlfWriter::MakeMarkRoom(size_t words) {
-  if (file_) Flush();
+  if (fd_ >= 0) Flush();
   if (static_cast<size_t>(marks_end_ - marks_cursor_) < words) GrowMarks(words);
 }
 
@@ -69,14 +79,18 @@ void GlfWriter::WriteNumber(double value, const NumberPattern& pattern) {
     Append(std::string_view(text));
     return;
   }
+  if (fd_ < 0) {  // in memory the digits go in at once: the count stays exact
+    Commit(WriteNumberAt(Room(kMaxNumberText), value, pattern));
+    return;
+  }
   if (static_cast<size_t>(marks_end_ - marks_cursor_) < glf_marks::kNumberWords)
     MakeMarkRoom(glf_marks::kNumberWords);
   marks_cursor_[0] = glf_marks::Header(Buffered(), glf_marks::kNumber, 0);
   marks_cursor_[1] = std::bit_cast<uint64_t>(value);
   marks_cursor_[2] = glf_marks::PackPattern(pattern);
   marks_cursor_ += glf_marks::kNumberWords;
-  marked_bytes_ += kNumberGuess;
-  if (file_ && MarkWords() >= kFlushMarkWords) Flush();
+  marked_least_ += LeastNumberText(value, pattern);
+  if (MarkWords() >= kFlushMarkWords) Flush();
 }
 
 void GlfWriter::WritePreamble() { Write("\x1b%-1BBPIN"); }
@@ -98,34 +112,47 @@ std::string GlfWriter::Bytes() const {
 
 void GlfWriter::Flush() {
   const size_t size = Buffered(), words = MarkWords();
-  if (!file_ || (size == 0 && words == 0)) return;
-  if (failed_) {  // the file is removed anyway; keep counting
-    handed_ += size + marked_bytes_;
-  } else if (behind_ || written_ > 0) {
-    handed_ += size + marked_bytes_;
-    HandOver(size, words);
+  if (fd_ < 0 || (size == 0 && words == 0)) return;
+  const uint64_t least = size + marked_least_;
+  if (failed_ || withheld_) {
+    counted_ += least;  // the file is not kept; counted all the same
+  } else if (behind_ || (counted_ > 0 && StartWriteBehind())) {
+    HandOver(size, words, least);
   } else {
     WriteOut(size, words);
   }
-  marked_bytes_ = 0;
+  marked_least_ = 0;
   cursor_ = data_.get();
   marks_cursor_ = marks_.get();
+}
+
+// Tried once: refused, the rest of the GLF goes out on this thread.
+bool GlfWriter::StartWriteBehind() {
+  if (!thread_note_.empty()) return false;
+  std::string reason;
+  behind_ = WriteBehind::Start(fd_, in_file_ < limit_ ? limit_ - in_file_ : 0, reason);
+  if (!behind_) thread_note_ = "GLF written without a thread of its own (" + reason + ")";
+  return behind_ != nullptr;
 }
 
 // The first megabyte is written on the job's thread: a small GLF never
 // starts a second one.
 void GlfWriter::WriteOut(size_t size, size_t mark_words) {
   const size_t bytes = WriteMarkedPiece(data_.get(), size, marks_.get(), mark_words, out_);
-  if (std::fwrite(out_.data.get(), 1, bytes, file_) != bytes) {
-    failed_ = true;
-    error_ = std::strerror(errno);
+  counted_ += bytes;
+  if (in_file_ + bytes > limit_) {
+    withheld_ = true;
+    return;
   }
-  written_ += bytes;
+  if (!WriteAll(fd_, out_.data.get(), bytes, error_)) {
+    failed_ = true;
+    return;
+  }
+  in_file_ += bytes;
 }
 
 // The full buffers go to the writing thread; empty ones come back.
-void GlfWriter::HandOver(size_t size, size_t mark_words) {
-  if (!behind_) behind_ = std::make_unique<WriteBehind>(file_);
+void GlfWriter::HandOver(size_t size, size_t mark_words, uint64_t least) {
   WriteBehind::Piece full;
   full.capacity = static_cast<size_t>(end_ - data_.get());
   full.bytes = std::move(data_);
@@ -133,6 +160,8 @@ void GlfWriter::HandOver(size_t size, size_t mark_words) {
   full.mark_capacity = static_cast<size_t>(marks_end_ - marks_.get());
   full.marks = std::move(marks_);
   full.mark_words = mark_words;
+  full.least = least;
+  handed_least_ += least;
   WriteBehind::Piece next = behind_->Swap(std::move(full));
   data_ = std::move(next.bytes);
   end_ = data_.get() + next.capacity;
@@ -140,43 +169,52 @@ void GlfWriter::HandOver(size_t size, size_t mark_words) {
   marks_end_ = marks_.get() + next.mark_capacity;
 }
 
-bool GlfWriter::FinishWriteBehind() {
+bool GlfWriter::FinishWriteBehind(bool drop) {
   if (!behind_) return true;
-  uint64_t written = 0;
-  std::string error;
-  const bool ok = behind_->Finish(written, error);
+  const WriteBehind::Written w = drop ? behind_->Discard() : behind_->Finish();
   behind_.reset();
-  written_ += written;
-  handed_ = 0;
-  if (!ok && !failed_) {
+  counted_ += w.bytes;
+  handed_least_ = 0;
+  in_file_ += w.in_file;
+  withheld_ = withheld_ || w.withheld;
+  if (w.failed && !failed_) {
     failed_ = true;
-    error_ = error;
+    error_ = w.error;
   }
-  return ok;
+  return !w.failed;
 }
 
 bool GlfWriter::Drain() {
-  if (!file_) return !failed_;
+  if (fd_ < 0) return !failed_;
   Flush();
-  FinishWriteBehind();
+  FinishWriteBehind(/*drop=*/false);
   return !failed_;
 }
 
 bool GlfWriter::Close(bool to_disk) {
-  if (!file_) return !failed_;
+  if (fd_ < 0) return !failed_;
   Drain();
   // EINVAL: a file that cannot be synced (a pipe, say); nothing to wait for.
-  if (to_disk && !failed_ &&
-      (std::fflush(file_) != 0 || (::fsync(::fileno(file_)) != 0 && errno != EINVAL))) {
+  if (to_disk && !failed_ && ::fsync(fd_) != 0 && errno != EINVAL) {
     failed_ = true;
     error_ = std::strerror(errno);
   }
-  if (std::fclose(file_) != 0 && !failed_) {
+  if (::close(fd_) != 0 && !failed_) {
     failed_ = true;
     error_ = std::strerror(errno);
   }
-  file_ = nullptr;
+  fd_ = -1;
   return !failed_;
+}
+
+void GlfWriter::Discard() {
+  FinishWriteBehind(/*drop=*/true);
+  counted_ += Buffered() + marked_least_;
+  marked_least_ = 0;
+  cursor_ = data_.get();
+  marks_cursor_ = marks_.get();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 }  // namespace tovrin

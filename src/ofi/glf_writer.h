@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -18,7 +17,7 @@ namespace tovrin {
 // The plain bytes go into a buffer as they are; polyline-encoded values and
 // decimal numbers are recorded as marks between them and written as digits
 // when the buffer is written out. For a GLF over a megabyte that happens on
-// a second thread, beside the translation.
+// a second thread, beside the translation, when one can be started.
 class GlfWriter {
  public:
   // An in-memory writer; Bytes() holds everything written.
@@ -29,6 +28,15 @@ class GlfWriter {
 
   // Creates (truncates) the file; false with `error` set when it cannot.
   bool Open(const std::string& path, std::string& error);
+  // Writes to `fd`, a file the caller made (exclusively, say, in a folder
+  // others write into); the writer owns it from here on and closes it.
+  // False for no descriptor at all.
+  bool Open(int fd, std::string& error);
+  // No byte goes into the file past `bytes`: each piece's exact size is
+  // known before it is written, and once the GLF would pass the limit the
+  // rest is counted but withheld, as a GLF that big is refused anyway.
+  // Set before the first write.
+  void SetSizeLimit(uint64_t bytes) { limit_ = bytes; }
 
   // Appends the items' bytes one after another, nothing between or after.
   template <typename... Items>
@@ -49,7 +57,7 @@ class GlfWriter {
   }
   void Commit(char* end) {
     cursor_ = end;
-    if (file_ && Buffered() >= kFlushSize) Flush();
+    if (fd_ >= 0 && Buffered() >= kFlushSize) Flush();
   }
 
   // Polyline-encoded values, the same way: ValuesRoom(n) returns where up to
@@ -63,14 +71,14 @@ class GlfWriter {
     const int64_t* first = reinterpret_cast<const int64_t*>(marks_cursor_ + 1);
     const size_t count = static_cast<size_t>(end - first);
     if (count == 0) return;
-    if (file_) {
-      marked_bytes_ += count;  // a digit each; counted whole when written out
+    if (fd_ >= 0) {
+      marked_least_ += count;  // a digit at least; counted whole when written out
     } else {
-      for (const int64_t* v = first; v < end; ++v) marked_bytes_ += EncodedLength(*v);
+      for (const int64_t* v = first; v < end; ++v) marked_least_ += EncodedLength(*v);
     }
     *marks_cursor_ = glf_marks::Header(Buffered(), glf_marks::kValues, count);
     marks_cursor_ += 1 + count;
-    if (file_ && MarkWords() >= kFlushMarkWords) Flush();
+    if (fd_ >= 0 && MarkWords() >= kFlushMarkWords) Flush();
   }
   // The same text as FormatNumber.
   void WriteNumber(double value, const NumberPattern& pattern);
@@ -85,22 +93,33 @@ class GlfWriter {
   // and waits until the file's bytes are on the disk. A big GLF is written
   // on a second thread, so a failed write may be known only here.
   bool Close(bool to_disk = false);
+  // Closes the file without writing what is still buffered or queued (a
+  // piece being written is finished): for a GLF that is not kept.
+  void Discard();
   const std::string& ErrorText() const { return error_; }
+  // Why the GLF was written on the caller's thread alone, when no thread
+  // could be started for it; empty when none was needed or one was.
+  const std::string& ThreadNote() const { return thread_note_; }
 
   // A copy of everything written (in-memory writer only; a file writer
   // keeps only what has not been written out yet). Meant for tests and
   // previews.
   std::string Bytes() const;
-  // Bytes of the GLF so far: exact after Drain or Close. Before, the
-  // digits still to be written are counted cheaply: a number as
-  // kNumberGuess bytes, a value of a file writer as one byte (a plotter
-  // coordinate takes one to four), of an in-memory writer exactly.
-  uint64_t BytesWritten() const { return written_ + handed_ + Buffered() + marked_bytes_; }
+  // The fewest bytes the GLF so far can come to: exact for what is written
+  // out, and for what is still buffered or on its way its plain bytes, a
+  // digit for each value and a number's shortest text for its pattern. An
+  // in-memory writer's count is exact.
+  uint64_t BytesAtLeast() const {
+    const uint64_t ahead = behind_ ? handed_least_ + behind_->Excess() : 0;
+    return counted_ + ahead + Buffered() + marked_least_;
+  }
+  // The same; exact after Drain or Close (but for a GLF that passed its
+  // size limit: then past the limit, not exact).
+  uint64_t BytesWritten() const { return BytesAtLeast(); }
 
  private:
   static constexpr size_t kFlushSize = 1 << 20;
   static constexpr size_t kFlushMarkWords = 64 * 1024;
-  static constexpr size_t kNumberGuess = 8;
   size_t Buffered() const { return static_cast<size_t>(cursor_ - data_.get()); }
   size_t MarkWords() const { return static_cast<size_t>(marks_cursor_ - marks_.get()); }
   void Append(std::string_view bytes) {
@@ -115,24 +134,29 @@ class GlfWriter {
   void Grow(size_t n);
   void GrowMarks(size_t words);
   void Flush();
+  bool StartWriteBehind();
   void WriteOut(size_t size, size_t mark_words);
-  void HandOver(size_t size, size_t mark_words);
-  bool FinishWriteBehind();
+  void HandOver(size_t size, size_t mark_words, uint64_t least);
+  bool FinishWriteBehind(bool drop);
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  uint64_t limit_ = UINT64_MAX;
   // Started at the second flush: a GLF of a megabyte or less never starts a
   // thread.
   std::unique_ptr<WriteBehind> behind_;
+  std::string thread_note_;
   std::unique_ptr<char[]> data_;
   char* cursor_ = nullptr;
   char* end_ = nullptr;
   std::unique_ptr<uint64_t[]> marks_;
   uint64_t* marks_cursor_ = nullptr;
   uint64_t* marks_end_ = nullptr;
-  ByteBuffer out_;             // the first megabyte's bytes with their digits
-  uint64_t written_ = 0;       // bytes written out, exactly
-  uint64_t handed_ = 0;        // bytes handed to the writing thread, as counted
-  uint64_t marked_bytes_ = 0;  // digits of the buffered marks, as counted
+  ByteBuffer out_;             // a piece's bytes with their digits, on this thread
+  uint64_t counted_ = 0;       // bytes of the pieces done with, exactly (see WriteBehind)
+  uint64_t in_file_ = 0;       // bytes in the file
+  uint64_t handed_least_ = 0;  // the least of the pieces handed to the writing thread
+  uint64_t marked_least_ = 0;  // the least of the buffered marks
+  bool withheld_ = false;      // a piece would have passed the size limit
   bool failed_ = false;
   std::string error_;
 };

@@ -4,8 +4,11 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
+
+#include "platform/worker_thread.h"
 
 namespace tovrin {
 
@@ -17,15 +20,22 @@ class NextWindow {
  public:
   static constexpr size_t kCarryWords = 4096;
 
-  NextWindow(WordSource& source, size_t buffer_bytes)
-      : source_(source), buffer_(new uint8_t[buffer_bytes]), thread_([this] { Run(); }) {}
+  // Null, with `reason` set, when no thread can be started.
+  static std::unique_ptr<NextWindow> Start(WordSource& source, size_t buffer_bytes,
+                                           std::string& reason) {
+    std::unique_ptr<NextWindow> next(new NextWindow(source, buffer_bytes));
+    NextWindow* const self = next.get();
+    const auto run = [self] { self->Run(); };
+    if (!StartWorkerThread(next->thread_, run, reason)) return nullptr;
+    return next;
+  }
   ~NextWindow() {
     {
       std::lock_guard lock(mutex_);
       stopping_ = true;
       changed_.notify_all();
     }
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
   }
   NextWindow(const NextWindow&) = delete;
   NextWindow& operator=(const NextWindow&) = delete;
@@ -61,6 +71,8 @@ class NextWindow {
 
  private:
   enum class State { Idle, Reading, Done };
+  NextWindow(WordSource& source, size_t buffer_bytes)
+      : source_(source), buffer_(new uint8_t[buffer_bytes]) {}
   void Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -113,7 +125,10 @@ WordReader::WordReader(WordSource& source, uint64_t size_bytes, size_t window_wo
     // The reader's and the read-ahead buffers are traded, so both have the
     // carry area.
     buffer_bytes = 2 * (NextWindow::kCarryWords + buffer_words_);
-    next_ = std::make_unique<NextWindow>(source, buffer_bytes);
+    std::string reason;
+    next_ = NextWindow::Start(source, buffer_bytes, reason);
+    // Without a thread the windows are read here, one after another.
+    if (!next_) read_ahead_note_ = "drawing read without reading ahead (" + reason + ")";
   }
   buffer_ = std::make_unique<uint8_t[]>(buffer_bytes);
   window_ = buffer_.get();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace tovrin {
 
@@ -37,8 +38,8 @@ class WordReader {
   // A drawing of `size_bytes` read from `source` as it is needed, through a
   // window of `window_words` (at least kMaxRunWords). With `read_ahead`, a
   // drawing of more than a few windows has its next window read on a second
-  // thread while this one is translated; the source is then read from that
-  // thread too, never from both at once.
+  // thread (when one can be started) while this one is translated; the
+  // source is then read from that thread too, never from both at once.
   enum class ReadAhead { Off, On };
   WordReader(WordSource& source, uint64_t size_bytes, size_t window_words = kWindowWords,
              ReadAhead read_ahead = ReadAhead::Off);
@@ -101,6 +102,9 @@ class WordReader {
   // True when the source gave fewer bytes than the drawing had when it was
   // opened (it shrank while being read); the missing words read as 0.
   bool ShortRead() const { return short_read_; }
+  // Why the drawing is read without reading ahead although that was asked
+  // for, when no thread could be started; set as the reader is made.
+  const std::string& ReadAheadNote() const { return read_ahead_note_; }
 
  private:
   static uint16_t Load(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
@@ -123,6 +127,7 @@ class WordReader {
   mutable bool short_read_ = false;
   // The window after this one, being read on the second thread.
   std::unique_ptr<NextWindow> next_;
+  std::string read_ahead_note_;
 };
 
 }  // namespace tovrin

@@ -1,18 +1,38 @@
 #include "ofi/write_behind.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
+#include "platform/worker_thread.h"
+
 namespace tovrin {
 
-WriteBehind::WriteBehind(std::FILE* file) : file_(file), thread_([this] { Run(); }) {}
-
-WriteBehind::~WriteBehind() {
-  uint64_t written = 0;
-  std::string ignored;
-  Finish(written, ignored);
+bool WriteAll(int fd, const char* bytes, size_t size, std::string& error) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {  // 0 would never advance
+      error = std::strerror(n < 0 ? errno : EIO);
+      return false;
+    }
+    bytes += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
 }
+
+std::unique_ptr<WriteBehind> WriteBehind::Start(int fd, uint64_t room, std::string& reason) {
+  std::unique_ptr<WriteBehind> behind(new WriteBehind(fd, room));
+  WriteBehind* const self = behind.get();
+  const auto run = [self] { self->Run(); };
+  if (!StartWorkerThread(behind->thread_, run, reason)) return nullptr;
+  return behind;
+}
+
+WriteBehind::~WriteBehind() { Stop(false); }
 
 WriteBehind::Piece WriteBehind::Swap(Piece full) {
   std::unique_lock lock(mutex_);
@@ -33,19 +53,22 @@ WriteBehind::Piece WriteBehind::Swap(Piece full) {
   Piece next = std::move(spare_.back());
   spare_.pop_back();
   next.size = next.mark_words = 0;
+  next.least = 0;
   return next;
 }
 
-bool WriteBehind::Finish(uint64_t& written, std::string& error) {
+WriteBehind::Written WriteBehind::Finish() { return Stop(false); }
+WriteBehind::Written WriteBehind::Discard() { return Stop(true); }
+
+WriteBehind::Written WriteBehind::Stop(bool drop) {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    dropping_ = dropping_ || drop;
     changed_.notify_all();
   }
   if (thread_.joinable()) thread_.join();
-  written = written_;
-  if (failed_) error = error_;
-  return !failed_;
+  return written_;
 }
 
 void WriteBehind::Run() {
@@ -56,8 +79,9 @@ void WriteBehind::Run() {
     // The front stays queued while it is written: Swap counts it in flight,
     // and only adds at the back, which leaves it where it is.
     const Piece& front = queue_.front();
+    const bool drop = dropping_;
     lock.unlock();
-    Write(front);
+    Write(front, drop);
     lock.lock();
     spare_.push_back(std::move(queue_.front()));
     queue_.pop_front();
@@ -65,16 +89,25 @@ void WriteBehind::Run() {
   }
 }
 
-void WriteBehind::Write(const Piece& piece) {
-  if (failed_) return;
-  const size_t size =
-      WriteMarkedPiece(piece.bytes.get(), piece.size, piece.marks.get(), piece.mark_words, out_);
-  if (std::fwrite(out_.data.get(), 1, size, file_) != size) {
-    failed_ = true;
-    error_ = std::strerror(errno);
+void WriteBehind::Write(const Piece& piece, bool drop) {
+  Written& w = written_;
+  if (drop || w.failed || w.withheld) {  // the file is not kept: counted, not formatted
+    w.bytes += piece.least;
     return;
   }
-  written_ += size;
+  const size_t size =
+      WriteMarkedPiece(piece.bytes.get(), piece.size, piece.marks.get(), piece.mark_words, out_);
+  w.bytes += size;
+  excess_.fetch_add(size > piece.least ? size - piece.least : 0, std::memory_order_relaxed);
+  if (w.in_file + size > room_) {
+    w.withheld = true;
+    return;
+  }
+  if (!WriteAll(fd_, out_.data.get(), size, w.error)) {
+    w.failed = true;
+    return;
+  }
+  w.in_file += size;
 }
 
 }  // namespace tovrin

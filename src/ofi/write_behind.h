@@ -3,9 +3,9 @@
 // translation instead of inside it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -17,9 +17,14 @@
 
 namespace tovrin {
 
+// Writes all `size` bytes to `fd`, on through short writes and interrupts;
+// false with `error` set when the file takes no more.
+bool WriteAll(int fd, const char* bytes, size_t size, std::string& error);
+
 class WriteBehind {
  public:
-  // Plain bytes and the marks between them (see glf_marks.h).
+  // Plain bytes and the marks between them (see glf_marks.h), and the
+  // fewest bytes they can come to.
   struct Piece {
     std::unique_ptr<char[]> bytes;
     size_t capacity = 0;
@@ -27,10 +32,24 @@ class WriteBehind {
     std::unique_ptr<uint64_t[]> marks;
     size_t mark_capacity = 0;
     size_t mark_words = 0;
+    uint64_t least = 0;
+  };
+  // What Finish tells: the pieces' bytes (exact, but the fewest they can
+  // come to for those neither written nor withheld), those in the file,
+  // whether one was withheld for passing `room`, and a failed write.
+  struct Written {
+    uint64_t bytes = 0;
+    uint64_t in_file = 0;
+    bool withheld = false;
+    bool failed = false;
+    std::string error;
   };
 
-  // Writes to `file`, which nothing else may touch until Finish returns.
-  explicit WriteBehind(std::FILE* file);
+  // Starts the thread writing to `fd`, which nothing else may touch until
+  // Finish returns. Once the file would hold more than `room` bytes, no
+  // piece more goes into it (the GLF is refused anyway). Null, with
+  // `reason` set, when no thread can be started.
+  static std::unique_ptr<WriteBehind> Start(int fd, uint64_t room, std::string& reason);
   ~WriteBehind();
   WriteBehind(const WriteBehind&) = delete;
   WriteBehind& operator=(const WriteBehind&) = delete;
@@ -39,26 +58,32 @@ class WriteBehind {
   // next; waits while the writer is kInFlight pieces behind. After a failed
   // write the pieces queued are dropped, never half written out of order.
   Piece Swap(Piece full);
-  // Waits until every queued piece is written and stops the thread; false,
-  // with `error` set, when a write failed. `written`: the bytes written.
-  bool Finish(uint64_t& written, std::string& error);
+  // Bytes the pieces written so far came to past their `least`.
+  uint64_t Excess() const { return excess_.load(std::memory_order_relaxed); }
+  // Waits until every queued piece is written and stops the thread.
+  Written Finish();
+  // Stops the thread after the piece it is writing; the rest are dropped.
+  Written Discard();
 
  private:
   static constexpr size_t kInFlight = 2;
+  WriteBehind(int fd, uint64_t room) : fd_(fd), room_(room) {}
+  Written Stop(bool drop);
   void Run();
-  void Write(const Piece& piece);
+  void Write(const Piece& piece, bool drop);
 
-  std::FILE* const file_;
+  const int fd_;
+  const uint64_t room_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Piece> queue_;
   std::vector<Piece> spare_;
   bool stopping_ = false;
-  // Only the writing thread touches these until Finish has joined it.
+  bool dropping_ = false;
+  std::atomic<uint64_t> excess_{0};
+  // Only the writing thread touches these until Stop has joined it.
   ByteBuffer out_;
-  uint64_t written_ = 0;
-  bool failed_ = false;
-  std::string error_;
+  Written written_;
   std::thread thread_;
 };
 

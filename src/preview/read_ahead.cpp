@@ -4,9 +4,12 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "platform/worker_thread.h"
 
 namespace tovrin::preview {
 namespace {
@@ -85,7 +88,7 @@ struct Stopped {};
 
 void StreamGlfAhead(std::string_view glf, const PictureSink& sink) {
   PieceQueue queue;
-  std::thread reader([&] {
+  const auto read_ahead = [&] {
     try {
       StreamGlf(glf, [&](const PlotPicture& piece, size_t read) {
         if (!queue.Put(piece, read)) throw Stopped{};
@@ -96,7 +99,13 @@ void StreamGlfAhead(std::string_view glf, const PictureSink& sink) {
     } catch (...) {
       queue.Close(std::current_exception());
     }
-  });
+  };
+  std::thread reader;
+  std::string refused;
+  if (!StartWorkerThread(reader, read_ahead, refused)) {
+    StreamGlf(glf, sink);  // no thread to spare: the same pieces, read and drawn in turn
+    return;
+  }
   struct Join {
     PieceQueue& queue;
     std::thread& reader;

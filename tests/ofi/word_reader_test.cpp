@@ -7,6 +7,7 @@
 #include <random>
 
 #include "ofi_builder.h"
+#include "thread_limit.h"
 #include "translate/reader_cycle.h"
 
 namespace tovrin {
@@ -117,6 +118,23 @@ TEST(WindowedReading, DamagedDrawingsReadTheSameThroughASmallWindow) {
   }
 }
 
+TEST(WindowedReading, WithoutAThreadToSpareReadingAheadGivesWayToReadingInTurn) {
+  std::mt19937 rng(17);
+  const std::vector<uint8_t> drawing = MixedDrawing(rng);
+  std::string whole_glf;
+  TranslateThrough(WordReader(drawing), whole_glf);
+  const int status = test::RunWithoutThreads([&] {
+    MemorySource source(drawing);
+    WordReader reader(source, drawing.size(), WordReader::kMaxRunWords, WordReader::ReadAhead::On);
+    if (reader.ReadAheadNote().empty()) return 1;
+    std::string glf;
+    TranslateThrough(std::move(reader), glf);
+    return glf == whole_glf ? 0 : 2;
+  });
+  if (status == test::kNoThreadLimitHere) GTEST_SKIP() << "no task limit can be set up here";
+  EXPECT_EQ(status, 0);
+}
+
 TEST(WindowedReading, ADrawingThatShrinksWhileReadEndsWithinItsOpenedSize) {
   std::mt19937 rng(5);
   const std::vector<uint8_t> drawing = MixedDrawing(rng);
@@ -164,6 +182,7 @@ TEST(WindowedReading, ReadAheadReadsEachWindowOnceAndFollowsJumps) {
     ASSERT_EQ(reader.WordAt(at + 600), word(at + 600)) << at;
   }
   EXPECT_FALSE(reader.ShortRead());
+  EXPECT_EQ(reader.ReadAheadNote(), "");
 }
 
 }  // namespace

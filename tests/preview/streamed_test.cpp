@@ -19,6 +19,7 @@
 #include "preview/line_raster.h"
 #include "preview/preview_render.h"
 #include "preview/read_ahead.h"
+#include "thread_limit.h"
 
 namespace tovrin::preview {
 namespace {
@@ -182,6 +183,12 @@ TEST(StreamedPicture, ReadingAheadHandsOnWhatStreamGlfReads) {
                               }),
                std::runtime_error);
   EXPECT_EQ(pieces, 2);
+  // No thread to spare: the same pieces, read and drawn in turn.
+  const int status = tovrin::test::RunWithoutThreads(
+      [&] { return Summaries(&StreamGlfAhead, glf) == direct ? 0 : 1; });
+  if (status == tovrin::test::kNoThreadLimitHere)
+    GTEST_SKIP() << "no task limit can be set up here";
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace
