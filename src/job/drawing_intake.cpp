@@ -78,8 +78,11 @@ std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
       if (e.stamp.regular && e.stamp.size != 0) listed.push_back({e.name, folder, e.stamp, false});
   }
   std::vector<Candidate> candidates;
-  for (Candidate& c : listed)
-    if (!AlreadyHandled(c)) candidates.push_back(std::move(c));
+  for (Candidate& c : listed) {
+    const std::optional<bool> handled = AlreadyHandled(c);
+    if (!handled) return std::nullopt;
+    if (!*handled) candidates.push_back(std::move(c));
+  }
   return candidates;
 }
 
@@ -87,9 +90,14 @@ std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
 // poller also passes over an unchanged drawing it has plotted or refused, or
 // whose job the spooler gave up on (someone may have cancelled it; touching
 // the file plots it again).
-bool PlotJob::AlreadyHandled(const Candidate& c) {
+// None when the history cannot tell (the failure is logged).
+std::optional<bool> PlotJob::AlreadyHandled(const Candidate& c) {
   if (!c.stamp) return false;
-  auto last = history_->LastFor(IdentityOf(c.folder, c.name, *c.stamp));
+  std::optional<HistoryRow> last;
+  if (!history_->LastFor(IdentityOf(c.folder, c.name, *c.stamp), last)) {
+    HistoryFailed();
+    return std::nullopt;
+  }
   if (!last) return false;
   if (last->result == result::kDelivering) return true;
   if (!options_.repeat) return false;
@@ -126,7 +134,7 @@ PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file
       host_.AddLog(Reason(c.name + texts::kStillBeingWritten));
       return Intake::Leave;
     }
-    CommitHistory();  // nothing waits uncommitted while we wait
+    if (!CommitHistory()) return Intake::Leave;  // nothing waits uncommitted while we wait
     host_.Wait(kSettlePollMs);
     c.stamp = StampOf(d.ofi_path, error);
     if (!c.stamp) return Unreadable(c, d, error);

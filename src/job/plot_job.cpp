@@ -93,23 +93,32 @@ uint64_t PlotJob::MaxDrawingBytes() const {
   return options_.max_drawing_bytes != 0 ? options_.max_drawing_bytes : kDefaultMaxDrawingBytes;
 }
 
-// The history outlives the program in the start folder; when it cannot be
-// opened, plotting goes on with a memory of this program's own jobs.
-void PlotJob::OpenHistory() {
-  if (history_) return;
-  std::string error;
-  own_history_ = JobHistory::Open(JoinPath(start_folder_, kHistoryFileName), error);
-  if (!own_history_) {
-    host_.AddLog(Reason(texts::kNoHistory + error + ")"));
-    own_history_ = MakeMemoryHistory();
+// The history outlives the program in the start folder. Without it nothing
+// is plotted: it is what keeps a drawing from being plotted twice or
+// deleted unplotted.
+bool PlotJob::OpenHistory() {
+  if (!history_) {
+    std::string error;
+    own_history_ = JobHistory::Open(JoinPath(start_folder_, kHistoryFileName), error);
+    if (!own_history_) return HistoryFailed(error);
+    history_ = own_history_.get();
   }
-  history_ = own_history_.get();
+  return history_->Check() || HistoryFailed();
+}
+
+// Said once a job; the job then stops where it is.
+bool PlotJob::HistoryFailed(const std::string& error) {
+  if (!history_failed_) host_.AddLog(Reason(texts::kHistoryFailed + error + ")"));
+  history_failed_ = true;
+  summary_.failed = true;
+  return false;
 }
 
 JobSummary PlotJob::Run() {
   summary_ = {};
+  history_failed_ = false;
   glf_names_.clear();
-  OpenHistory();
+  if (!OpenHistory()) return summary_;
   PlotSettings settings;
   std::string error;
   if (!host_.CaptureSettings(settings, error)) {
@@ -134,17 +143,21 @@ JobSummary PlotJob::Run() {
   max_drawing_bytes_ = MaxDrawingBytes();
   settle_deadline_ = SteadySeconds() + options_.settle_wait_seconds;
   JobContext job(MakeSnapshot(settings));
-  history_->Hold(true);
+  if (!history_->Hold(true)) {
+    HistoryFailed();
+    return summary_;
+  }
   held_since_ = SteadySeconds();
   for (Candidate& c : *candidates) {
-    if (PlotDrawing(job, c) == Outcome::StopJob) break;
+    if (PlotDrawing(job, c) == Outcome::StopJob || history_failed_) break;
     CommitIfDue();
+    if (history_failed_) break;
     host_.ProcessEvents();
     if (host_.AbortRequested()) break;
   }
-  CommitHistory();
-  history_->Hold(false);
-  TrackDeliveries(settings, folder);
+  // Both commit: what is gathered is kept, or the job says why once.
+  if (CommitHistory() && !history_->Hold(false)) HistoryFailed();
+  if (!history_failed_) TrackDeliveries(settings, folder);
   return summary_;
 }
 
@@ -155,40 +168,36 @@ void PlotJob::CommitIfDue() {
 
 // The renamed GLFs reach the disk, then the rows that say so; only then do
 // the finished drawings go. When the rows cannot be kept, the drawings stay
-// too: they are plotted again rather than lost without a trace.
-void PlotJob::CommitHistory() {
+// too, and the job stops.
+bool PlotJob::CommitHistory() {
   std::string error;
   if (!folder_to_sync_.empty()) SyncPath(folder_to_sync_, error);
   folder_to_sync_.clear();
-  if (history_->Commit()) {
+  const bool kept = history_->Commit();
+  if (kept)
     for (const HistoryRow& row : removals_) RemovePlottedOfi(row);
-  } else if (!removals_.empty()) {
-    host_.AddLog(Reason(texts::kHistoryNotKept + history_->LastError() + ")"));
-  }
   removals_.clear();
   rows_held_ = 0;
   held_since_ = SteadySeconds();
+  return kept || HistoryFailed();
 }
 
-void PlotJob::Record(Drawing& d, const char* outcome, const std::string& reason) {
+bool PlotJob::Record(Drawing& d, const char* outcome, const std::string& reason) {
   d.row.result = outcome;
   d.row.reason = reason;
   d.row.ended_ms = NowMs();
   // Written once, when the drawing ends: rows are committed between
   // drawings, so a "plotting" row would never be seen by anyone else.
-  if (d.row.id == 0) {
-    d.row.id = history_->Add(d.row);
-  } else {
-    history_->Update(d.row);
-  }
+  const bool ok = d.row.id == 0 ? history_->Add(d.row) : history_->Update(d.row);
   ++rows_held_;
+  return ok || HistoryFailed();
 }
 
 void PlotJob::LogStopped(Drawing& d, const char* outcome, const std::string& reason) {
   host_.ReplaceLastLog(d.header + texts::kStopped);
   if (!reason.empty()) host_.AddLog(Reason(reason));
   ++summary_.stopped;
-  Record(d, outcome, reason);
+  (void)Record(d, outcome, reason);  // a failure stops the job (history_failed_)
 }
 
 PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
@@ -202,11 +211,11 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
   if (OpenSettled(c, d, file) != Intake::Ready) return Outcome::Next;
 
   d.header = HeaderText(HeaderBytes(file));
-  StartRow(d, c);
+  if (!StartRow(d, c)) return Outcome::StopJob;
   host_.AddLog(d.header + texts::kPlotting);
   host_.ProcessEvents();
   if (host_.AbortRequested()) {
-    Record(d, result::kAborted, {});
+    (void)Record(d, result::kAborted, {});  // stops the job either way
     return Outcome::StopJob;
   }
   if (!glf_names_.insert(GlfNameFor(c.name)).second) {
@@ -216,13 +225,14 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
   return TranslateToGlf(job, d, file, *c.stamp);
 }
 
-void PlotJob::StartRow(Drawing& d, const Candidate& c) {
-  if (job_number_ == 0) job_number_ = history_->NewJob();
+bool PlotJob::StartRow(Drawing& d, const Candidate& c) {
+  if (job_number_ == 0 && !history_->NewJob(job_number_)) return HistoryFailed();
   d.row.job = job_number_;
   d.row.started_ms = NowMs();
   d.row.drawing = IdentityOf(c.folder, c.name, c.stamp.value_or(FileStamp{}));
   d.row.header = d.header;
   d.row.result = result::kPlotting;
+  return true;
 }
 
 // The drawing is read through a window as it is translated, and must still
@@ -230,6 +240,9 @@ void PlotJob::StartRow(Drawing& d, const Candidate& c) {
 // under a temporary name and renamed only when whole.
 PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const DrawingFile& file,
                                          const FileStamp& stamp) {
+  // Gathered rows hold the history's write lock; another program sharing
+  // it must not wait out a long translation.
+  if (stamp.size > kCommitBeforeBytes && !CommitHistory()) return Outcome::StopJob;
   GlfWriter out;
   std::string error;
   if (!out.Open(d.temp_path, error)) {
@@ -239,9 +252,6 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const Draw
   }
   const uint64_t glf_limit = kGlfAllowanceBytes + kGlfBytesPerOfiByte * stamp.size;
   bool too_large = false;
-  // Gathered rows hold the history's write lock; another program sharing
-  // it must not wait out a long translation.
-  if (stamp.size > kCommitBeforeBytes) CommitHistory();
   FileWords words(file);
   DrawingResult drawn = TranslateDrawing(
       job, WordReader(words, stamp.size, WordReader::kWindowWords, WordReader::ReadAhead::On), out,
@@ -310,7 +320,8 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
     // idle poll never talks to the spooler.
     if (host_.OutputPrinter().empty()) host_.SetOutputPrinter(spooler_->DefaultPrinter());
     d.row.printer = host_.OutputPrinter();
-    CommitHistory();  // the spooler may take seconds: no lock held meanwhile
+    // The spooler may take seconds: no lock held meanwhile.
+    if (!CommitHistory()) return Outcome::StopJob;
     auto job_id = DeliverGlf(*spooler_, d.row.printer, d.glf_path, d.name, error);
     if (!job_id) {
       LogStopped(d, result::kFailed, error);
@@ -322,13 +333,13 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
     // The OFI waits until the spooler reports the job completed.
     host_.ReplaceLastLog(d.header + texts::kFinished);
     ++summary_.finished;
-    Record(d, result::kDelivering, {});
-    CommitHistory();  // a delivery is never forgotten
+    // A delivery is never forgotten.
+    if (!Record(d, result::kDelivering, {}) || !CommitHistory()) return Outcome::StopJob;
     return Outcome::Next;
   }
   host_.ReplaceLastLog(d.header + texts::kFinished);
   ++summary_.finished;
-  Record(d, result::kFinished, {});
+  if (!Record(d, result::kFinished, {})) return Outcome::StopJob;
   if (s.OfiFEnd != setting_values::kKeep) removals_.push_back(d.row);
   return Outcome::Next;
 }
