@@ -23,10 +23,11 @@ struct Opening {
   bool lasting = true;  // trying again cannot help
 };
 
-// Records why the opening failed; always false.
-bool Failed(Opening& o, const std::string& why, bool lasting = true) {
+// Records why the opening failed; always false. `passing` when it may be
+// another program's opening in the way.
+bool Failed(Opening& o, const std::string& why, bool passing = false) {
   o.why = why;
-  o.lasting = lasting;
+  o.lasting = !passing;
   return false;
 }
 
@@ -44,6 +45,13 @@ bool Configure(sqlite::Connection& db) {
         context, SQLITE_ERROR,
         ("the database cannot use a write-ahead log (journal mode " + mode + ")").c_str());
   return db.Exec("PRAGMA synchronous=FULL", context);
+}
+
+// The folder the history lies in, when there is one.
+std::optional<FileIdentity> FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  std::string error;
+  return IdentifyFile(slash == std::string::npos ? "." : path.substr(0, slash + 1), error);
 }
 
 // Opens the connection and learns which file it holds and its schema.
@@ -66,9 +74,9 @@ bool OpenWritable(const std::string& path, Opening& o) {
   // Created only when there is none: a first run is not a fault.
   const int flags = SQLITE_OPEN_READWRITE | (before ? 0 : SQLITE_OPEN_CREATE);
   // Another program may be creating it: a file still empty may be half made.
-  const bool young = !before || before->size == 0;
+  const bool young = (!before || before->size == 0) && FolderOf(path).has_value();
   if (!Connect(path, flags, o)) return Failed(o, o.why, young);
-  if (before && !(*before == o.file)) return Failed(o, path + " was replaced while opened", false);
+  if (before && !(*before == o.file)) return Failed(o, path + " was replaced while opened", true);
   sqlite::Connection& db = *o.db;
   if (db.ReadOnly()) return Failed(o, NotWritableText(path));
   if (!history_schema::ReadVersion(db, o.version)) return Failed(o, db.Error(), young);
@@ -78,7 +86,10 @@ bool OpenWritable(const std::string& path, Opening& o) {
       !history_schema::ReadVersion(db, o.version) ||
       !db.Exec("BEGIN IMMEDIATE; ROLLBACK", "proving the job history writable")) {
     const int primary = db.ErrorCode() & 0xff;
-    return Failed(o, db.Error(), young && primary != SQLITE_BUSY && primary != SQLITE_READONLY);
+    // Its journal files may be another user's (left by a run as root).
+    if (primary == SQLITE_READONLY)
+      return Failed(o, NotWritableText(path) + " (" + db.Error() + ")");
+    return Failed(o, db.Error(), young);
   }
   return true;
 }
