@@ -157,7 +157,7 @@ PlotJob::Intake PlotJob::Unreadable(const Candidate& c, Drawing& d, const std::s
     return Intake::Skip;
   }
   d.header = BlankHeaderText();
-  StartRow(d, c);
+  if (!StartRow(d, c)) return Intake::Skip;  // the job stops (history_failed_)
   host_.AddLog(d.header + texts::kPlotting);
   LogStopped(d, refused ? result::kRejected : result::kFailed,
              c.name + texts::kUnreadable + error + ")");

@@ -163,7 +163,7 @@ JobSummary PlotJob::Run() {
 
 void PlotJob::CommitIfDue() {
   if (rows_held_ >= kRowsPerCommit || SteadySeconds() - held_since_ >= kSecondsPerCommit)
-    CommitHistory();
+    (void)CommitHistory();  // a failure stops the job (history_failed_)
 }
 
 // The renamed GLFs reach the disk, then the rows that say so; only then do

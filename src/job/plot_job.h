@@ -77,24 +77,24 @@ class PlotJob {
   Intake OpenSettled(Candidate& c, Drawing& d, DrawingFile& file);
   bool IsFresh(const FileStamp& stamp) const;
   Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error, bool refused = false);
-  bool StartRow(Drawing& d, const Candidate& c);
+  [[nodiscard]] bool StartRow(Drawing& d, const Candidate& c);
   Outcome TranslateToGlf(JobContext& job, Drawing& d, const DrawingFile& file,
                          const FileStamp& stamp);
   Outcome KeepGlf(JobContext& job, Drawing& d, uint64_t glf_bytes);
   Outcome FinishDrawing(const JobContext& job, Drawing& d);
   void LogStopped(Drawing& d, const char* result, const std::string& reason);
-  bool Record(Drawing& d, const char* result, const std::string& reason);
+  [[nodiscard]] bool Record(Drawing& d, const char* result, const std::string& reason);
   bool KeepGoing();
   uint64_t MaxDrawingBytes() const;
   void TrackDeliveries(const PlotSettings& s, const std::string& folder);
   bool CheckDelivery(const PlotSettings& s, HistoryRow& row);
   void RemovePlottedOfi(const HistoryRow& row);
   void ReportWaiting(const HistoryRow& row);
-  bool OpenHistory();
+  [[nodiscard]] bool OpenHistory();
   bool HistoryFailed(const std::string& error);
   bool HistoryFailed() { return HistoryFailed(history_->LastError()); }
   void CommitIfDue();
-  bool CommitHistory();
+  [[nodiscard]] bool CommitHistory();
 
   JobHost& host_;
   Spooler* spooler_;
