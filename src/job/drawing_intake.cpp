@@ -89,8 +89,7 @@ std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
 // A drawing whose plot is still with the spooler is never plotted again. A
 // poller also passes over an unchanged drawing it has plotted or refused, or
 // whose job the spooler gave up on (someone may have cancelled it; touching
-// the file plots it again).
-// None when the history cannot tell (the failure is logged).
+// the file plots it again). None when the history cannot tell (logged).
 std::optional<bool> PlotJob::AlreadyHandled(const Candidate& c) {
   if (!c.stamp) return false;
   std::optional<HistoryRow> last;

@@ -32,10 +32,15 @@ struct JobRun {
   bool both_kept = false;
 };
 
-// Two drawings to be deleted once plotted.
-JobRun RunJob(const char* output, JobHistory* history) {
+// Two drawings to be deleted once plotted; the first without its end when
+// `a_incomplete`.
+JobRun RunJob(const char* output, JobHistory* history, bool a_incomplete = false) {
   TempFolder start, ofi;
-  for (const char* name : {"A.OFI", "B.OFI"}) OfiBuilder().Header(name).End().Save(ofi / name);
+  OfiBuilder a;
+  a.Header("A");
+  if (!a_incomplete) a.End();
+  a.Save(ofi / "A.OFI");
+  OfiBuilder().Header("B").End().Save(ofi / "B.OFI");
   JobRun r{{}, FakeHost(test::SearchSettings(start.path(), ofi.path(), output, "消去"))};
   FakeSpooler spooler;
   JobOptions options;
@@ -61,6 +66,7 @@ TEST(HistoryFailure, AFailedCallAtAnyStepStopsTheJobAndDeletesNothing) {
     int after;  // answers this often first
     const char* output;
     size_t most_plotted;
+    bool a_incomplete = false;
   };
   const Case cases[] = {
       {Call::Check, 0, kToPlotter, 0},  {Call::LastFor, 1, kToPlotter, 0},
@@ -69,13 +75,14 @@ TEST(HistoryFailure, AFailedCallAtAnyStepStopsTheJobAndDeletesNothing) {
       {Call::Add, 0, kToPlotter, 1},    {Call::Add, 0, kToFile, 1},
       {Call::Commit, 0, kToFile, 2},    {Call::Waiting, 0, kToPlotter, 2},
       {Call::Update, 0, kToPlotter, 2},  // the spooler's "completed" not kept
+      {Call::Add, 0, kToFile, 0, true},  // A's refusal not kept: B waits too
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "call " << static_cast<int>(c.call) << " after " << c.after
                                     << " to " << c.output);
     FailingHistory history;
     history.FailFrom(c.call, c.after);
-    JobRun r = RunJob(c.output, &history);
+    JobRun r = RunJob(c.output, &history, c.a_incomplete);
     EXPECT_GT(history.Calls(c.call), c.after);
     EXPECT_TRUE(r.summary.failed);
     EXPECT_TRUE(r.both_kept);
