@@ -52,7 +52,7 @@ sanitized_leg() {
 
   [ "$fuzz" = ON ] || { echo "no clang: fuzz targets skipped"; return 0; }
   local target
-  for target in fuzz_translate fuzz_settings fuzz_header_text fuzz_glf_parser; do
+  for target in fuzz_translate fuzz_settings fuzz_header_text fuzz_glf_parser fuzz_history_db; do
     # New inputs go to a scratch corpus; the committed seeds stay as they are.
     mkdir -p "$sbuild/fuzz-work/$target" "$sbuild/fuzz-artifacts"
     local log="$sbuild/fuzz-artifacts/$target.log"

@@ -58,12 +58,15 @@ int PrintHistory(const std::string& start_folder, int rows) {
   const std::string path = tovrin::JoinPath(start_folder, tovrin::kHistoryFileName);
   std::vector<tovrin::HistoryRow> last;
   if (std::string error; tovrin::StampOf(path, error)) {
-    auto history = tovrin::JobHistory::Open(path, error);
+    auto history = tovrin::JobHistory::OpenForReading(path, error);
     if (!history) {
       std::cerr << "tovrin-batch: " << error << "\n";
       return 1;
     }
-    last = history->Last(rows);
+    if (!history->Last(rows, tovrin::RowFilter::All, last)) {
+      std::cerr << "tovrin-batch: " << history->LastError() << "\n";
+      return 1;
+    }
   }
   std::cout << tovrin::FormatHistoryTable(last) << std::flush;
   return 0;

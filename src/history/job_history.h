@@ -23,7 +23,8 @@ inline constexpr const char* kHistoryFileName = "Tovrin.db";
 
 // Values of HistoryRow::result.
 namespace history_result {
-inline constexpr const char* kPlotting = "plotting";  // written by older programs at a drawing's start
+// Written by older programs at a drawing's start.
+inline constexpr const char* kPlotting = "plotting";
 inline constexpr const char* kFinished = "finished";  // plotted (kept, or completed by the spooler)
 // Committed before the spooler's job is created; the job's id and uuid are
 // added as soon as it exists, before its document is sent.

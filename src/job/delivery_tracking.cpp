@@ -39,10 +39,17 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
   if (!spooler_) return;
   const double deadline = SteadySeconds() + options_.wait_delivered_seconds;
   std::vector<HistoryRow> waiting;
+  std::vector<HistoryRow> rows;
   for (;;) {
     waiting.clear();
-    for (HistoryRow& row : history_->Delivering(folder))
+    if (!history_->Waiting(folder, rows)) {
+      HistoryFailed();
+      return;
+    }
+    for (HistoryRow& row : rows) {
       if (!CheckDelivery(s, row)) waiting.push_back(row);
+      if (history_failed_) return;
+    }
     // A poller looks again at its next poll; a one-shot job waits a while.
     if (waiting.empty() || options_.repeat || SteadySeconds() >= deadline || host_.AbortRequested())
       break;
@@ -51,7 +58,8 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
   for (const HistoryRow& row : waiting) ReportWaiting(row);
 }
 
-// True once the delivery has ended, one way or the other.
+// True once the delivery has ended, one way or the other, or the history
+// failed (history_failed_, logged): then nothing more happens.
 bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
   const PrintJobStatus status = spooler_->QueryJob(JobOf(row));
   const std::string before = row.cups_state + row.reason;
@@ -61,14 +69,14 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
     case PrintJobStatus::State::Completed:
       row.result = result::kFinished;
       row.ended_ms = NowMs();
-      history_->Update(row);
+      if (!history_->Update(row)) return !HistoryFailed();
       if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(row);
       return true;
     case PrintJobStatus::State::Failed:
     case PrintJobStatus::State::Lost:
       row.result = status.state == PrintJobStatus::State::Lost ? kLostResult : result::kFailed;
       row.ended_ms = NowMs();
-      history_->Update(row);
+      if (!history_->Update(row)) return !HistoryFailed();
       host_.AddLog(row.header + texts::kStopped);
       host_.AddLog(Reason(texts::kDeliveryFailed + JobText(row) + " (" + StateText(status) + ")"));
       ++summary_.stopped;
@@ -78,7 +86,7 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
     case PrintJobStatus::State::Stopped:
     case PrintJobStatus::State::Unknown: break;
   }
-  if (row.cups_state + row.reason != before) history_->Update(row);
+  if (row.cups_state + row.reason != before && !history_->Update(row)) return !HistoryFailed();
   return false;
 }
 

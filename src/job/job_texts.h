@@ -31,8 +31,7 @@ inline constexpr const char* kDeliveryFailed =
     "プリンタのジョブが終わりませんでした。図面は残します: ";
 inline constexpr const char* kDeliveryWaiting =
     "プリンタのジョブが完了していません。図面は残します: ";
-inline constexpr const char* kHistoryNotKept = "ジョブ履歴に書けません。図面は消さずに残します (";
-inline constexpr const char* kNoHistory = "ジョブ履歴が開けません。履歴なしで続けます (";
+inline constexpr const char* kHistoryFailed = "ジョブ履歴が使えません。出図も削除もしません (";
 
 inline constexpr const char* kDocumentTitle = "Test";
 

@@ -42,7 +42,7 @@ struct JobOptions {
   // deliveries; a poller looks again at every poll.
   double wait_delivered_seconds = 120;
   // The history to write, owned by the caller; null: the job opens
-  // Tovrin.db in the start folder, or keeps one in memory when it cannot.
+  // Tovrin.db in the start folder, and does nothing when it cannot.
   JobHistory* history = nullptr;
 };
 
@@ -71,28 +71,30 @@ class PlotJob {
   std::optional<std::vector<Candidate>> ListCandidates(
       const std::optional<std::vector<std::string>>& chosen, const std::string& folder,
       uint64_t& folder_state);
-  bool AlreadyHandled(const Candidate& c);
+  std::optional<bool> AlreadyHandled(const Candidate& c);
   void ReportIdle(uint64_t folder_state);
   Outcome PlotDrawing(JobContext& job, Candidate& c);
   Intake OpenSettled(Candidate& c, Drawing& d, DrawingFile& file);
   bool IsFresh(const FileStamp& stamp) const;
   Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error, bool refused = false);
-  void StartRow(Drawing& d, const Candidate& c);
+  [[nodiscard]] bool StartRow(Drawing& d, const Candidate& c);
   Outcome TranslateToGlf(JobContext& job, Drawing& d, const DrawingFile& file,
                          const FileStamp& stamp);
   Outcome KeepGlf(JobContext& job, Drawing& d, uint64_t glf_bytes);
   Outcome FinishDrawing(const JobContext& job, Drawing& d);
   void LogStopped(Drawing& d, const char* result, const std::string& reason);
-  void Record(Drawing& d, const char* result, const std::string& reason);
+  [[nodiscard]] bool Record(Drawing& d, const char* result, const std::string& reason);
   bool KeepGoing();
   uint64_t MaxDrawingBytes() const;
   void TrackDeliveries(const PlotSettings& s, const std::string& folder);
   bool CheckDelivery(const PlotSettings& s, HistoryRow& row);
   void RemovePlottedOfi(const HistoryRow& row);
   void ReportWaiting(const HistoryRow& row);
-  void OpenHistory();
+  [[nodiscard]] bool OpenHistory();
+  bool HistoryFailed(const std::string& error);
+  bool HistoryFailed() { return HistoryFailed(history_->LastError()); }
   void CommitIfDue();
-  void CommitHistory();
+  [[nodiscard]] bool CommitHistory();
 
   JobHost& host_;
   Spooler* spooler_;
@@ -101,6 +103,8 @@ class PlotJob {
   std::unique_ptr<JobHistory> own_history_;
   JobHistory* history_ = nullptr;
   JobSummary summary_;
+  // A history call failed: nothing more is plotted or deleted this job.
+  bool history_failed_ = false;
   GlfObserver glf_observer_;
   int64_t job_number_ = 0;
   uint64_t max_drawing_bytes_ = 0;   // this job's limit
@@ -126,9 +130,5 @@ std::string GlfNameFor(const std::string& ofi_name);
 
 // True for a name the automatic search takes (".OFI" or ".ofi" anywhere).
 bool IsOfiName(const std::string& name);
-
-// A history that lives in memory only: the job's memory when the database
-// cannot be opened.
-std::unique_ptr<JobHistory> MakeMemoryHistory();
 
 }  // namespace tovrin

@@ -124,13 +124,14 @@ void HistoryWindow::Reload() {
     return;
   }
   std::string error;
-  std::unique_ptr<JobHistory> history = JobHistory::Open(path_, error);
-  if (!history) {
+  std::unique_ptr<JobHistory> history = JobHistory::OpenForReading(path_, error);
+  std::vector<HistoryRow> last;
+  if (history && !history->Last(kMaxRows, RowFilter::All, last)) error = history->LastError();
+  if (!history || !error.empty()) {
     status_->setText(Q(texts::kCannotOpen) + Q(error));
     Fill();
     return;
   }
-  std::vector<HistoryRow> last = history->Last(kMaxRows);
   rows_.assign(last.rbegin(), last.rend());
   status_->setText(QString::number(rows_.size()) + Q(texts::kRows) + Q(texts::kPreviewHint));
   Fill();

@@ -47,9 +47,12 @@ class DeliveryTest : public test::PrivateCupsTest {
   }
   HistoryRow LastRow() {
     std::string error;
-    auto history = JobHistory::Open(start / kHistoryFileName, error);
+    auto history = JobHistory::OpenForReading(start / kHistoryFileName, error);
     EXPECT_TRUE(history) << error;
-    auto rows = history ? history->Last(1) : std::vector<HistoryRow>{};
+    std::vector<HistoryRow> rows;
+    if (history) {
+      EXPECT_TRUE(history->Last(1, RowFilter::All, rows)) << history->LastError();
+    }
     return rows.empty() ? HistoryRow{} : rows.back();
   }
 

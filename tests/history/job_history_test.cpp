@@ -37,6 +37,34 @@ std::unique_ptr<JobHistory> OpenOk(const std::string& path) {
   return h;
 }
 
+// The calls of the history with their answers checked: a test of what they
+// return fails at the call that did not answer.
+int64_t NewJob(JobHistory& h) {
+  int64_t job = 0;
+  EXPECT_TRUE(h.NewJob(job)) << h.LastError();
+  return job;
+}
+int64_t Add(JobHistory& h, HistoryRow row) {
+  if (h.Add(row)) return row.id;
+  ADD_FAILURE() << h.LastError();
+  return 0;
+}
+std::vector<HistoryRow> Last(JobHistory& h, int count) {
+  std::vector<HistoryRow> rows;
+  EXPECT_TRUE(h.Last(count, RowFilter::All, rows)) << h.LastError();
+  return rows;
+}
+std::optional<HistoryRow> LastFor(JobHistory& h, const DrawingIdentity& d) {
+  std::optional<HistoryRow> row;
+  EXPECT_TRUE(h.LastFor(d, row)) << h.LastError();
+  return row;
+}
+std::vector<HistoryRow> Waiting(JobHistory& h, const std::string& folder) {
+  std::vector<HistoryRow> rows;
+  EXPECT_TRUE(h.Waiting(folder, rows)) << h.LastError();
+  return rows;
+}
+
 // Runs `body` in a child process and returns its wait status.
 template <typename F>
 int InChild(F body) {
@@ -54,18 +82,18 @@ TEST(JobHistory, RowsKeepEveryFieldAndUpdatesRewriteThem) {
   TempFolder dir;
   auto h = OpenOk(dir / kHistoryFileName);
   ASSERT_TRUE(h);
-  int64_t job = h->NewJob();
+  int64_t job = NewJob(*h);
   EXPECT_GT(job, 0);
-  EXPECT_GT(h->NewJob(), job);
+  EXPECT_GT(NewJob(*h), job);
 
   HistoryRow row = SampleRow("A.OFI", job);
   row.drawing.size = std::numeric_limits<uint64_t>::max();  // unsigned values keep their bits
   row.drawing.inode = (uint64_t{1} << 63) + 5;
   row.header = std::string("a\0b", 3);
-  row.id = h->Add(row);
+  row.id = Add(*h, row);
   ASSERT_GT(row.id, 0) << h->LastError();
 
-  std::vector<HistoryRow> last = h->Last(10);
+  std::vector<HistoryRow> last = Last(*h, 10);
   ASSERT_EQ(last.size(), 1u);
   EXPECT_EQ(last[0].drawing, row.drawing);
   EXPECT_EQ(last[0].header, row.header);
@@ -78,7 +106,7 @@ TEST(JobHistory, RowsKeepEveryFieldAndUpdatesRewriteThem) {
   row.cups_job_id = 42;
   row.cups_state = "processing";
   ASSERT_TRUE(h->Update(row)) << h->LastError();
-  last = h->Last(1);
+  last = Last(*h, 1);
   ASSERT_EQ(last.size(), 1u);
   EXPECT_EQ(last[0].ended_ms, row.ended_ms);
   EXPECT_EQ(last[0].result, history_result::kDelivering);
@@ -98,13 +126,13 @@ TEST(JobHistory, LastForFindsOnlyTheVeryFileAndItsNewestRow) {
   ASSERT_TRUE(h);
   HistoryRow first = SampleRow("A.OFI");
   first.result = history_result::kAborted;
-  h->Add(first);
+  Add(*h, first);
   HistoryRow second = SampleRow("A.OFI");
   second.result = history_result::kFinished;
-  int64_t second_id = h->Add(second);
-  h->Add(SampleRow("B.OFI"));
+  int64_t second_id = Add(*h, second);
+  Add(*h, SampleRow("B.OFI"));
 
-  std::optional<HistoryRow> found = h->LastFor(first.drawing);
+  std::optional<HistoryRow> found = LastFor(*h, first.drawing);
   ASSERT_TRUE(found);
   EXPECT_EQ(found->id, second_id);
   EXPECT_EQ(found->result, history_result::kFinished);
@@ -115,7 +143,7 @@ TEST(JobHistory, LastForFindsOnlyTheVeryFileAndItsNewestRow) {
         +[](DrawingIdentity& d) { d.name = "a.ofi"; }}) {
     DrawingIdentity other = first.drawing;
     change(other);
-    EXPECT_FALSE(h->LastFor(other)) << other.folder << "/" << other.name;
+    EXPECT_FALSE(LastFor(*h, other)) << other.folder << "/" << other.name;
   }
 }
 
@@ -128,13 +156,13 @@ TEST(JobHistory, DeliveringRowsOldestFirstByFolder) {
     r.result =
         std::string(name) == "C.OFI" ? history_result::kFinished : history_result::kDelivering;
     if (std::string(name) == "D.OFI") r.drawing.folder = "/elsewhere";
-    h->Add(r);
+    Add(*h, r);
   }
-  std::vector<HistoryRow> spool = h->Delivering("/spool");
+  std::vector<HistoryRow> spool = Waiting(*h, "/spool");
   ASSERT_EQ(spool.size(), 2u);
   EXPECT_EQ(spool[0].drawing.name, "A.OFI");
   EXPECT_EQ(spool[1].drawing.name, "B.OFI");
-  std::vector<HistoryRow> all = h->Delivering("");
+  std::vector<HistoryRow> all = Waiting(*h, "");
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[2].drawing.name, "D.OFI");
 }
@@ -143,13 +171,13 @@ TEST(JobHistory, LastGivesTheNewestRowsNewestLast) {
   TempFolder dir;
   auto h = OpenOk(dir / kHistoryFileName);
   ASSERT_TRUE(h);
-  for (int i = 0; i < 30; ++i) h->Add(SampleRow("D" + std::to_string(i) + ".OFI"));
-  std::vector<HistoryRow> last = h->Last(20);
+  for (int i = 0; i < 30; ++i) Add(*h, SampleRow("D" + std::to_string(i) + ".OFI"));
+  std::vector<HistoryRow> last = Last(*h, 20);
   ASSERT_EQ(last.size(), 20u);
   EXPECT_EQ(last.front().drawing.name, "D10.OFI");
   EXPECT_EQ(last.back().drawing.name, "D29.OFI");
-  EXPECT_TRUE(h->Last(0).empty());
-  EXPECT_EQ(h->Last(1000).size(), 30u);
+  EXPECT_TRUE(Last(*h, 0).empty());
+  EXPECT_EQ(Last(*h, 1000).size(), 30u);
 }
 
 TEST(JobHistory, DatabaseIsWalWithSchemaVersionAndSurvivesReopening) {
@@ -159,13 +187,13 @@ TEST(JobHistory, DatabaseIsWalWithSchemaVersionAndSurvivesReopening) {
   {
     auto h = OpenOk(path);
     ASSERT_TRUE(h);
-    job = h->NewJob();
-    h->Add(SampleRow("A.OFI", job));
+    job = NewJob(*h);
+    Add(*h, SampleRow("A.OFI", job));
   }
   auto h = OpenOk(path);
   ASSERT_TRUE(h);
-  EXPECT_EQ(h->Last(5).size(), 1u);
-  EXPECT_GT(h->NewJob(), job);  // job numbers never repeat
+  EXPECT_EQ(Last(*h, 5).size(), 1u);
+  EXPECT_GT(NewJob(*h), job);  // job numbers never repeat
 
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
@@ -179,7 +207,7 @@ TEST(JobHistory, DatabaseIsWalWithSchemaVersionAndSurvivesReopening) {
     return value;
   };
   EXPECT_EQ(pragma("PRAGMA journal_mode"), "wal");
-  EXPECT_EQ(pragma("PRAGMA user_version"), "1");
+  EXPECT_EQ(pragma("PRAGMA user_version"), "2");
   sqlite3_close(db);
 }
 
@@ -235,7 +263,7 @@ TEST(JobHistory, RowsCommittedBeforeACrashAreThereAfterIt) {
     auto h = JobHistory::Open(path, error);
     if (!h) ::_exit(3);
     for (int i = 0; i < 5; ++i)
-      if (h->Add(SampleRow("C" + std::to_string(i) + ".OFI")) == 0) ::_exit(4);
+      if (Add(*h, SampleRow("C" + std::to_string(i) + ".OFI")) == 0) ::_exit(4);
     ::_exit(0);
   });
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -245,7 +273,7 @@ TEST(JobHistory, RowsCommittedBeforeACrashAreThereAfterIt) {
   if (writer == 0) {
     std::string error;
     auto h = JobHistory::Open(path, error);
-    for (int i = 0;; ++i) h->Add(SampleRow("K" + std::to_string(i) + ".OFI"));
+    for (int i = 0;; ++i) Add(*h, SampleRow("K" + std::to_string(i) + ".OFI"));
   }
   ::usleep(300000);
   ::kill(writer, SIGKILL);
@@ -253,12 +281,12 @@ TEST(JobHistory, RowsCommittedBeforeACrashAreThereAfterIt) {
 
   auto h = OpenOk(path);
   ASSERT_TRUE(h);
-  std::vector<HistoryRow> rows = h->Last(100000);
+  std::vector<HistoryRow> rows = Last(*h, 100000);
   ASSERT_GE(rows.size(), 5u);
   EXPECT_EQ(rows[4].drawing.name, "C4.OFI");
   for (size_t i = 5; i < rows.size(); ++i)
     EXPECT_EQ(rows[i].drawing.name, "K" + std::to_string(i - 5) + ".OFI");
-  EXPECT_GT(h->Add(SampleRow("After.OFI")), 0) << h->LastError();
+  EXPECT_GT(Add(*h, SampleRow("After.OFI")), 0) << h->LastError();
 }
 
 TEST(JobHistory, ProcessesWriteAndReadAtOnce) {
@@ -273,9 +301,9 @@ TEST(JobHistory, ProcessesWriteAndReadAtOnce) {
       auto h = JobHistory::Open(path, error);
       if (!h) ::_exit(3);
       for (int i = 0; i < kRows; ++i) {
-        int64_t job = h->NewJob();
+        int64_t job = NewJob(*h);
         HistoryRow r = SampleRow("W" + std::to_string(w) + "-" + std::to_string(i) + ".OFI", job);
-        r.id = h->Add(r);
+        r.id = Add(*h, r);
         r.result = history_result::kFinished;
         if (job == 0 || r.id == 0 || !h->Update(r)) ::_exit(4);
       }
@@ -288,7 +316,7 @@ TEST(JobHistory, ProcessesWriteAndReadAtOnce) {
   ASSERT_TRUE(reader);
   size_t seen = 0;
   for (int i = 0; i < 50; ++i) {
-    std::vector<HistoryRow> rows = reader->Last(1000);
+    std::vector<HistoryRow> rows = Last(*reader, 1000);
     EXPECT_GE(rows.size(), seen);
     seen = rows.size();
     ::usleep(2000);
@@ -298,7 +326,7 @@ TEST(JobHistory, ProcessesWriteAndReadAtOnce) {
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
-  std::vector<HistoryRow> rows = reader->Last(1000);
+  std::vector<HistoryRow> rows = Last(*reader, 1000);
   ASSERT_EQ(rows.size(), static_cast<size_t>(kWriters * kRows));
   std::set<int64_t> jobs;
   for (const HistoryRow& r : rows) {
@@ -322,39 +350,39 @@ TEST(JobHistory, HeldRowsAppearTogetherAtTheCommitAndACrashLosesOnlyThem) {
   auto writer = OpenOk(path);
   auto reader = OpenOk(path);
   ASSERT_TRUE(writer && reader);
-  writer->Hold(true);
-  HistoryRow row = SampleRow("H1.OFI", writer->NewJob());
-  row.id = writer->Add(row);
+  ASSERT_TRUE(writer->Hold(true));
+  HistoryRow row = SampleRow("H1.OFI", NewJob(*writer));
+  row.id = Add(*writer, row);
   row.result = history_result::kFinished;
   EXPECT_TRUE(writer->Update(row));
-  EXPECT_EQ(writer->LastFor(row.drawing)->result, history_result::kFinished);  // its own rows
-  EXPECT_TRUE(reader->Last(10).empty());
+  EXPECT_EQ(LastFor(*writer, row.drawing)->result, history_result::kFinished);  // its own rows
+  EXPECT_TRUE(Last(*reader, 10).empty());
   EXPECT_TRUE(writer->Commit());
-  ASSERT_EQ(reader->Last(10).size(), 1u);
-  EXPECT_EQ(reader->Last(10)[0].result, history_result::kFinished);
-  writer->Add(SampleRow("H2.OFI"));
-  writer->Hold(false);  // releasing commits
-  EXPECT_EQ(reader->Last(10).size(), 2u);
-  writer->Add(SampleRow("H3.OFI"));  // not held: committed at once
-  EXPECT_EQ(reader->Last(10).size(), 3u);
+  ASSERT_EQ(Last(*reader, 10).size(), 1u);
+  EXPECT_EQ(Last(*reader, 10)[0].result, history_result::kFinished);
+  Add(*writer, SampleRow("H2.OFI"));
+  EXPECT_TRUE(writer->Hold(false));  // releasing commits
+  EXPECT_EQ(Last(*reader, 10).size(), 2u);
+  Add(*writer, SampleRow("H3.OFI"));  // not held: committed at once
+  EXPECT_EQ(Last(*reader, 10).size(), 3u);
   writer.reset();
 
   int status = InChild([&] {
     std::string error;
     auto h = JobHistory::Open(path, error);
     if (!h) ::_exit(3);
-    h->Hold(true);
-    h->Add(SampleRow("Committed.OFI"));
+    if (!h->Hold(true)) ::_exit(5);
+    Add(*h, SampleRow("Committed.OFI"));
     if (!h->Commit()) ::_exit(4);
-    h->Add(SampleRow("Lost.OFI"));
+    Add(*h, SampleRow("Lost.OFI"));
     ::_exit(0);  // without a commit, as a crash
   });
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  std::vector<HistoryRow> rows = reader->Last(10);
+  std::vector<HistoryRow> rows = Last(*reader, 10);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows.back().drawing.name, "Committed.OFI");
   // The lost transaction left no lock behind.
-  EXPECT_GT(reader->Add(SampleRow("After.OFI")), 0) << reader->LastError();
+  EXPECT_GT(Add(*reader, SampleRow("After.OFI")), 0) << reader->LastError();
 }
 
 }  // namespace

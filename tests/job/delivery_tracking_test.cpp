@@ -2,6 +2,7 @@
 // completed; the job history remembers deliveries still waiting.
 #include <gtest/gtest.h>
 
+#include "failing_history.h"
 #include "fakes.h"
 #include "history/job_history.h"
 #include "job/plot_job.h"
@@ -39,9 +40,13 @@ class DeliveryTrackingTest : public ::testing::Test {
   }
   std::vector<HistoryRow> History() {
     std::string error;
-    auto history = JobHistory::Open(start / kHistoryFileName, error);
+    auto history = JobHistory::OpenForReading(start / kHistoryFileName, error);
     EXPECT_TRUE(history) << error;
-    return history ? history->Last(100) : std::vector<HistoryRow>{};
+    std::vector<HistoryRow> rows;
+    if (history) {
+      EXPECT_TRUE(history->Last(100, RowFilter::All, rows)) << history->LastError();
+    }
+    return rows;
   }
   static std::string Label(const std::string& label, const char* suffix) {
     std::string header = label;
@@ -201,30 +206,14 @@ TEST_F(DeliveryTrackingTest, ADeliveryIsCommittedBeforeTheNextDrawing) {
   EXPECT_EQ(seen_during_b[0].cups_job_id, 1);
 }
 
-// A history that takes the rows but cannot keep them.
-class UncommittableHistory : public JobHistory {
- public:
-  UncommittableHistory() : rows_(MakeMemoryHistory()) {}
-  int64_t NewJob() override { return rows_->NewJob(); }
-  int64_t Add(const HistoryRow& row) override { return rows_->Add(row); }
-  bool Update(const HistoryRow& row) override { return rows_->Update(row); }
-  std::optional<HistoryRow> LastFor(const DrawingIdentity& d) override { return rows_->LastFor(d); }
-  std::vector<HistoryRow> Delivering(const std::string& f) override { return rows_->Delivering(f); }
-  std::vector<HistoryRow> Last(int count) override { return rows_->Last(count); }
-  std::string LastError() const override { return "disk I/O error"; }
-  bool Commit() override { return false; }
-
- private:
-  std::unique_ptr<JobHistory> rows_;
-};
-
 // Finished drawings go only once the history that says so is kept: when it
 // cannot be, they stay to be plotted again rather than vanish untraced.
 TEST_F(DeliveryTrackingTest, FinishedDrawingsStayWhenTheHistoryCannotKeepThem) {
   host.settings.OfiOut = "ﾌｧｲﾙ";
   AddDrawing("A.OFI", "A");
   AddDrawing("B.OFI", "B");
-  UncommittableHistory history;
+  test::FailingHistory history;  // takes the rows but cannot keep them
+  history.FailFrom(test::FailingHistory::Call::Commit);
   JobOptions options = Options(false);
   options.history = &history;
   JobSummary s = PlotJob(host, &spooler, start.path(), options).Run();

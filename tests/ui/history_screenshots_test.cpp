@@ -53,7 +53,7 @@ TEST(HistoryScreenshots, Capture) {
         r.cups_job_id = job_id++;
         r.cups_state = s.state;
       }
-      h->Add(r);
+      ASSERT_TRUE(h->Add(r)) << h->LastError();
       t += 65'000;
     }
   }

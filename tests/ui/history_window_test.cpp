@@ -33,7 +33,10 @@ class HistoryWindowTest : public WindowTest {
     std::string error;
     auto h = JobHistory::Open(DatabasePath(), error);
     ASSERT_TRUE(h) << error;
-    for (const HistoryRow& r : rows) ASSERT_GT(h->Add(r), 0) << h->LastError();
+    for (HistoryRow r : rows) {
+      ASSERT_TRUE(h->Add(r)) << h->LastError();
+      ASSERT_GT(r.id, 0);
+    }
   }
   HistoryWindow* History() const {
     return window->findChild<HistoryWindow*>(QString(), Qt::FindDirectChildrenOnly);
