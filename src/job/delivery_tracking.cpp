@@ -1,13 +1,17 @@
 // Deliveries waiting for the spooler. A delivered drawing's OFI goes only
-// once the spooler reports its job completed; one that ends otherwise keeps
-// its OFI, and the job log says why.
+// once the spooler reports its very job completed; one that ends otherwise
+// keeps its OFI, and the job log says why. A job the spooler no longer
+// knows (or knows as another job under the same id) is lost: its drawing is
+// kept and not plotted again by itself.
 #include "job/job_records.h"
 #include "job/plot_job.h"
+#include "platform/spool_files.h"
 
 namespace tovrin {
 
 using namespace job_detail;
 namespace result = history_result;
+using State = PrintJobStatus::State;
 
 namespace {
 
@@ -18,19 +22,8 @@ std::string JobText(const HistoryRow& row) {
 }
 
 std::string StateText(const PrintJobStatus& status) {
-  if (status.state_text.empty() && !status.reason.empty()) return status.reason;
-  std::string text = status.state_text.empty() ? "?" : status.state_text;
-  return status.reason.empty() ? text : text + ", " + status.reason;
-}
-
-// The job as the row knows it; CUPS's answer under its id is compared with
-// it on every query.
-SpoolerJob JobOf(const HistoryRow& row) {
-  SpoolerJob job;
-  job.id = row.cups_job_id;
-  job.name = row.drawing.name;
-  job.printer = row.printer;
-  return job;
+  if (status.state_text.empty()) return status.reason.empty() ? "?" : status.reason;
+  return status.reason.empty() ? status.state_text : status.state_text + ", " + status.reason;
 }
 
 }  // namespace
@@ -38,18 +31,13 @@ SpoolerJob JobOf(const HistoryRow& row) {
 void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) {
   if (!spooler_) return;
   const double deadline = SteadySeconds() + options_.wait_delivered_seconds;
-  std::vector<HistoryRow> waiting;
-  std::vector<HistoryRow> rows;
+  std::vector<HistoryRow> waiting, rows;
   for (;;) {
     waiting.clear();
-    if (!history_->Waiting(folder, rows)) {
-      HistoryFailed();
-      return;
-    }
-    for (HistoryRow& row : rows) {
-      if (!CheckDelivery(s, row)) waiting.push_back(row);
-      if (history_failed_) return;
-    }
+    if (!history_->Waiting(folder, rows)) return OnHistoryFault();
+    for (HistoryRow& row : rows)
+      if (row.result == result::kDelivering && !CheckDelivery(s, row)) waiting.push_back(row);
+    if (HistoryDown()) return;
     // A poller looks again at its next poll; a one-shot job waits a while.
     if (waiting.empty() || options_.repeat || SteadySeconds() >= deadline || host_.AbortRequested())
       break;
@@ -58,47 +46,62 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
   for (const HistoryRow& row : waiting) ReportWaiting(row);
 }
 
-// True once the delivery has ended, one way or the other, or the history
-// failed (history_failed_, logged): then nothing more happens.
+// True once the delivery has ended, one way or the other.
 bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
   const PrintJobStatus status = spooler_->QueryJob(JobOf(row));
   const std::string before = row.cups_state + row.reason;
   row.cups_state = status.state_text;
   row.reason = status.reason;
   switch (status.state) {
-    case PrintJobStatus::State::Completed:
+    case State::Completed:
       row.result = result::kFinished;
       row.ended_ms = NowMs();
-      if (!history_->Update(row)) return !HistoryFailed();
+      if (!SaveRow(row)) return false;
+      MarkDrawing(row);
       if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(row);
       return true;
-    case PrintJobStatus::State::Failed:
-    case PrintJobStatus::State::Lost:
-      row.result = status.state == PrintJobStatus::State::Lost ? kLostResult : result::kFailed;
-      row.ended_ms = NowMs();
-      if (!history_->Update(row)) return !HistoryFailed();
-      host_.AddLog(row.header + texts::kStopped);
-      host_.AddLog(Reason(texts::kDeliveryFailed + JobText(row) + " (" + StateText(status) + ")"));
-      ++summary_.stopped;
-      return true;
-    case PrintJobStatus::State::Pending:
-    case PrintJobStatus::State::Incoming:
-    case PrintJobStatus::State::Stopped:
-    case PrintJobStatus::State::Unknown: break;
+    case State::Failed:
+    case State::Lost: DeliveryEnded(row, status); return true;
+    case State::Pending:
+    case State::Incoming:
+    case State::Stopped:
+    case State::Unknown: break;
   }
-  if (row.cups_state + row.reason != before && !history_->Update(row)) return !HistoryFailed();
+  if (row.cups_state + row.reason != before) SaveRow(row);
   return false;
 }
 
+// A job that will not print, or that the spooler no longer knows: the
+// drawing stays, and the log says which job and why.
+void PlotJob::DeliveryEnded(HistoryRow& row, const PrintJobStatus& status) {
+  const bool lost = status.state == State::Lost;
+  row.result = lost ? result::kLost : result::kFailed;
+  row.ended_ms = NowMs();
+  if (!SaveRow(row)) return;
+  MarkDrawing(row);
+  host_.AddLog(row.header + texts::kStopped);
+  host_.AddLog(Reason((lost ? texts::kDeliveryLost : texts::kDeliveryFailed) + JobText(row) + " (" +
+                      StateText(status) + ")"));
+  ++summary_.stopped;
+}
+
 // Only the very file that was plotted: a new drawing of the same name that
-// arrived meanwhile stays.
+// arrived meanwhile stays, whenever it arrived.
 void PlotJob::RemovePlottedOfi(const HistoryRow& row) {
-  const std::string path = JoinPath(row.drawing.folder, row.drawing.name);
-  std::string error;
-  auto stamp = StampOf(path, error);
-  if (!stamp || IdentityOf(row.drawing.folder, row.drawing.name, *stamp) != row.drawing) return;
-  if (!RemoveFile(path, error))
-    host_.AddLog(Reason(row.drawing.name + texts::kCannotDelete + error + ")"));
+  const RemoveResult removed = RemoveIfSame(row.drawing.folder, row.drawing.name, StampOf(row));
+  switch (removed.outcome) {
+    case RemoveOutcome::Removed:
+    case RemoveOutcome::Missing: return;
+    case RemoveOutcome::Changed:
+      host_.AddLog(Reason(row.drawing.name + texts::kReplacedMeanwhile));
+      return;
+    case RemoveOutcome::Stranded:
+      host_.AddLog(Reason(row.drawing.name + texts::kCannotPutBack + removed.kept_as));
+      return;
+    case RemoveOutcome::Failed:
+      host_.AddLog(Reason(row.drawing.name + texts::kCannotDelete + removed.error + ")"));
+      return;
+  }
 }
 
 // A delivery the spooler has not finished: the drawing stays, and is never

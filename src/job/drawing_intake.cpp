@@ -1,10 +1,12 @@
 // Which drawings a job takes, and when: the folder lock, the listing, the
 // memory of what a poller has handled, and the wait for a drawing to settle.
+#include <algorithm>
 #include <vector>
 
 #include "job/header_text.h"
 #include "job/job_records.h"
 #include "job/plot_job.h"
+#include "platform/spool_files.h"
 
 namespace tovrin {
 
@@ -13,9 +15,6 @@ namespace result = history_result;
 
 namespace {
 
-// Modification times this far ahead of the clock are a skewed clock, not a
-// drawing being written.
-constexpr double kFutureSkewSeconds = 60;
 constexpr int kSettlePollMs = 200;
 
 // A digest of the drawings lying in a folder (FNV-1a over names and stamps).
@@ -53,6 +52,30 @@ bool PlotJob::LockFolder(FolderLock& lock, const std::string& folder) {
   return false;
 }
 
+// What a killed run left goes; under the folder lock, no running job's file
+// is touched. A file it had moved aside to delete goes only if its mark says
+// it is a plotted drawing: otherwise it may be someone's new drawing, and it
+// gets a visible name of its own.
+void PlotJob::CleanFolder(const std::string& folder) {
+  std::string error;
+  RemoveStaleTemps(folder, error);
+  if (!error.empty()) host_.AddLog(Reason(folder + texts::kCannotDelete + error + ")"));
+  auto asides = ListStamped(folder, IsAsideName, error);
+  for (const StampedEntry& e : asides.value_or(std::vector<StampedEntry>{})) {
+    PlotMark mark;
+    const bool plotted = e.stamp.regular &&
+                         ReadPlotMarkAt(folder, e.name, mark, error) == MarkAccess::Done &&
+                         mark.Matches(e.stamp) && mark.state == result::kFinished;
+    std::string kept_as;
+    if (plotted ? RemoveEntry(folder, e.name, error)
+                : RestoreAside(folder, e.name, kept_as, error)) {
+      if (!plotted) host_.AddLog(Reason(texts::kRestored + kept_as));
+    } else {
+      host_.AddLog(Reason(e.name + texts::kCannotDelete + error + ")"));
+    }
+  }
+}
+
 // The drawings to plot, in name order: the chosen ones, or the folder's
 // *.OFI files that are not empty. Those a poller has already handled, and
 // those still with the spooler, are left out.
@@ -74,28 +97,41 @@ std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
       return std::nullopt;
     }
     folder_state = StateOf(*entries);
+    // A link is listed to be refused with its reason, never followed.
     for (StampedEntry& e : *entries)
-      if (e.stamp.regular && e.stamp.size != 0) listed.push_back({e.name, folder, e.stamp, false});
+      if ((e.stamp.regular && e.stamp.size != 0) || e.stamp.link)
+        listed.push_back({e.name, folder, e.stamp, false});
+    PruneSightings(*entries);
   }
   std::vector<Candidate> candidates;
-  for (Candidate& c : listed)
-    if (!AlreadyHandled(c)) candidates.push_back(std::move(c));
+  for (Candidate& c : listed) {
+    const std::optional<bool> handled = AlreadyHandled(c);
+    if (!handled) return std::nullopt;  // the history did not answer: plot nothing
+    if (!*handled) candidates.push_back(std::move(c));
+  }
   return candidates;
 }
 
-// A drawing whose plot is still with the spooler is never plotted again. A
-// poller also passes over an unchanged drawing it has plotted or refused, or
-// whose job the spooler gave up on or lost (someone may have cancelled it;
-// touching the file plots it again).
-bool PlotJob::AlreadyHandled(const Candidate& c) {
-  if (!c.stamp) return false;
-  auto last = history_->LastFor(IdentityOf(c.folder, c.name, *c.stamp));
-  if (!last) return false;
-  if (last->result == result::kDelivering) return true;
-  if (!options_.repeat) return false;
-  return last->result == result::kFinished || last->result == result::kRejected ||
-         last->result == result::kIncomplete ||
-         (last->result == result::kFailed && last->cups_job_id != 0) || last->result == kLostResult;
+// A drawing whose plot is still with the spooler, or whose job the spooler
+// lost, is never plotted again by itself. A poller also passes over an
+// unchanged drawing it has plotted or refused, or whose job the spooler
+// gave up on (someone may have cancelled it; touching the file plots it
+// again). The history is asked first, then the drawing's own mark: another
+// program, or this one with a history made afresh, may have plotted it.
+// nullopt: the history did not answer.
+std::optional<bool> PlotJob::AlreadyHandled(const Candidate& c) {
+  if (!c.stamp || c.stamp->link) return false;
+  std::optional<HistoryRow> last;
+  if (!history_->LastFor(IdentityOf(c.folder, c.name, *c.stamp), last)) {
+    OnHistoryFault();
+    return std::nullopt;
+  }
+  if (!last) return HandledByMark(c);
+  const std::string& r = last->result;
+  if (r == result::kDelivering || r == result::kSending || r == result::kLost) return true;
+  return options_.repeat &&
+         (r == result::kFinished || r == result::kRejected || r == result::kIncomplete ||
+          (r == result::kFailed && last->cups_job_id != 0));
 }
 
 // A poller says "no drawings" once until the drawings in the folder change.
@@ -113,10 +149,13 @@ PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file
     std::string error;
     if (!c.stamp) c.stamp = StampOf(d.ofi_path, error);
     if (!c.stamp) return Unreadable(c, d, error);
-    if (!IsFresh(*c.stamp)) {
+    if (!IsFresh(c.name, *c.stamp)) {
       FileStamp opened;
       const ReadResult open = file.Open(d.ofi_path, max_drawing_bytes_, opened, error);
-      if (open != ReadResult::Ok) return Unreadable(c, d, error, open == ReadResult::TooLarge);
+      // Too large, or not a plain file (a link, a FIFO): refused for good.
+      if (open != ReadResult::Ok)
+        return Unreadable(c, d, error,
+                          open == ReadResult::TooLarge || open == ReadResult::NotAFile);
       if (opened == *c.stamp) return Intake::Ready;
       file.Close();
       c.stamp = opened;  // changed since it was listed: being written
@@ -126,16 +165,34 @@ PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file
       host_.AddLog(Reason(c.name + texts::kStillBeingWritten));
       return Intake::Leave;
     }
-    CommitHistory();  // nothing waits uncommitted while we wait
+    if (!CommitHistory()) return Intake::Leave;  // nothing waits uncommitted while we wait
     host_.Wait(kSettlePollMs);
     c.stamp = StampOf(d.ofi_path, error);
     if (!c.stamp) return Unreadable(c, d, error);
   }
 }
 
-bool PlotJob::IsFresh(const FileStamp& stamp) const {
-  const double age = WallSeconds() - static_cast<double>(stamp.mtime_ns) / 1e9;
-  return age < options_.settle_seconds && age > -kFutureSkewSeconds;
+// Written within the settle time. A modification time ahead of the clock
+// (a CAD host whose clock runs fast, a file written just now) counts as
+// just changed: the settle time then runs from when the drawing was first
+// seen as it is.
+bool PlotJob::IsFresh(const std::string& name, const FileStamp& stamp) {
+  const double now = WallSeconds();
+  const double age = now - static_cast<double>(stamp.mtime_ns) / 1e9;
+  if (age >= options_.settle_seconds) return false;
+  if (age >= 0) return true;
+  Sighting& seen = first_seen_[name];
+  if (seen.since == 0 || seen.stamp != stamp) seen = {stamp, SteadySeconds()};
+  return SteadySeconds() - seen.since < options_.settle_seconds;
+}
+
+// Only the drawings still listed are remembered.
+void PlotJob::PruneSightings(const std::vector<StampedEntry>& entries) {
+  for (auto it = first_seen_.begin(); it != first_seen_.end();) {
+    const bool listed = std::any_of(entries.begin(), entries.end(),
+                                    [&](const StampedEntry& e) { return e.name == it->first; });
+    it = listed ? std::next(it) : first_seen_.erase(it);
+  }
 }
 
 // A listed drawing that vanished before it was read was taken by someone

@@ -20,6 +20,10 @@ class JobHost {
   virtual bool CaptureSettings(PlotSettings& settings, std::string& error) = 0;
 
   virtual void AddLog(const std::string& line) = 0;
+  // A line about the job as a whole that stops it (the job history cannot
+  // be used): an error, not a drawing's reason. The journal gives it error
+  // priority.
+  virtual void AddError(const std::string& line) { AddLog(line); }
   virtual void ReplaceLastLog(const std::string& line) = 0;
   // Lets the window handle pending events; cheap enough to call per word.
   virtual void ProcessEvents() = 0;

@@ -10,6 +10,7 @@
 #include "job/job_texts.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
+#include "platform/spooler.h"
 #include "settings/setting_values.h"
 
 namespace tovrin {
@@ -28,14 +29,11 @@ struct PlotJob::Drawing {
   std::string glf_path;
   std::string temp_path;  // the GLF is written here, then renamed
   std::string header;
+  std::string thread_note;  // why the job's helper threads could not start
   HistoryRow row;
 };
 
 namespace job_detail {
-
-// A row whose job the spooler no longer knows, or knows as another one:
-// whether it printed cannot be known, so its drawing stays.
-inline constexpr const char* kLostResult = "lost";
 
 inline std::string Reason(const std::string& what) { return texts::kReasonIndent + what; }
 
@@ -50,6 +48,27 @@ inline double SteadySeconds() {
 }
 
 inline int64_t NowMs() { return static_cast<int64_t>(WallSeconds() * 1000); }
+
+// The spooler's job a row records.
+inline SpoolerJob JobOf(const HistoryRow& row) {
+  return {row.cups_job_id, row.cups_job_uuid, row.cups_job_created, row.drawing.name, row.printer};
+}
+
+inline void SetJob(HistoryRow& row, const SpoolerJob& job) {
+  row.cups_job_id = job.id;
+  row.cups_job_uuid = job.uuid;
+  row.cups_job_created = job.created;
+}
+
+// The stamp of the file a row records, as a plain file.
+inline FileStamp StampOf(const HistoryRow& row) {
+  FileStamp stamp;
+  stamp.size = row.drawing.size;
+  stamp.mtime_ns = row.drawing.mtime_ns;
+  stamp.inode = row.drawing.inode;
+  stamp.regular = true;
+  return stamp;
+}
 
 inline DrawingIdentity IdentityOf(const std::string& folder, const std::string& name,
                                   const FileStamp& stamp) {

@@ -31,7 +31,26 @@ inline constexpr const char* kDeliveryFailed =
     "プリンタのジョブが終わりませんでした。図面は残します: ";
 inline constexpr const char* kDeliveryWaiting =
     "プリンタのジョブが完了していません。図面は残します: ";
+inline constexpr const char* kRestored =
+    "止められたジョブが消す途中だったファイルを次の名前で戻しました: ";
+inline constexpr const char* kCannotPutBack = " を元の名前に戻せないため次の名前で残しました: ";
+inline constexpr const char* kReplacedMeanwhile = " は出図の後に置き換わったため消さずに残しました";
+inline constexpr const char* kSymlink = "シンボリックリンクは出図しません";
+inline constexpr const char* kDeliveryLost =
+    "プリンタのジョブが分からなくなりました。図面は残し、出図し直しません: ";
+inline constexpr const char* kResent = "前回の送信が途中で止まったため、送り直します: ";
+inline constexpr const char* kFolderNotSynced =
+    "ＯＦＩフォルダをディスクに書き込めません。この図面は残します (";
+
+// The job history cannot be relied on: nothing is plotted or deleted.
 inline constexpr const char* kHistoryFailed = "ジョブ履歴が使えません。出図も削除もしません (";
+inline constexpr const char* kHistoryBack = "ジョブ履歴がまた使えます";
+// Drawings cannot carry the mark of their plot here.
+inline constexpr const char* kNoPlotMarks =
+    "図面に出図の印を付けられません。二重出図を防ぐのはジョブ履歴だけです (";
+inline constexpr const char* kMarkUnreadable = " の出図の印が読めないため残しました (";
+inline constexpr const char* kMarkUnwritable = " に出図の印を付けられません (";
+inline constexpr const char* kThreadNote = "スレッドが使えないため一つのスレッドで出図します (";
 
 inline constexpr const char* kDocumentTitle = "Test";
 

@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "job/delivery.h"
-#include "job/file_words.h"
 #include "job/header_text.h"
 #include "job/job_records.h"
+#include "platform/spool_files.h"
 #include "translate/reader_cycle.h"
 
 namespace tovrin {
@@ -22,22 +21,6 @@ constexpr const char* kWorkFileName = "Tovrin.wok";
 // runaway file (a sparse one, say) from holding the folder for minutes.
 constexpr uint64_t kDefaultMaxDrawingBytes = uint64_t{4} << 30;
 constexpr size_t kHeaderBytes = 128;
-// The history commits at least this often during a job.
-constexpr int kRowsPerCommit = 64;
-constexpr double kSecondsPerCommit = 0.25;
-// A drawing this large takes longer to translate than a commit: what is
-// gathered is committed before it.
-constexpr uint64_t kCommitBeforeBytes = uint64_t{1} << 20;
-// A GLF may grow to this plus a multiple of its drawing's size; more means a
-// drawing that makes far more plotter text than any real one.
-constexpr uint64_t kGlfAllowanceBytes = uint64_t{64} << 20;
-constexpr uint64_t kGlfBytesPerOfiByte = 64;
-
-// The folder setting, taken relative to the start folder when it is relative.
-std::string ResolveFolder(const std::string& start, const std::string& folder) {
-  if (!folder.empty() && folder.front() == '/') return folder;
-  return folder.empty() ? start : JoinPath(start, folder);
-}
 
 // Exists for the job's duration, as the CAD system's tools expect; one left
 // by a killed run is simply replaced.
@@ -64,6 +47,11 @@ std::vector<uint8_t> HeaderBytes(const DrawingFile& file) {
 }
 
 }  // namespace
+
+std::string ResolveOfiFolder(const std::string& start, const std::string& folder) {
+  if (!folder.empty() && folder.front() == '/') return folder;
+  return folder.empty() ? start : JoinPath(start, folder);
+}
 
 std::string DrawingStem(const std::string& ofi_name) {
   return ofi_name.substr(0, ofi_name.find('.'));
@@ -93,23 +81,12 @@ uint64_t PlotJob::MaxDrawingBytes() const {
   return options_.max_drawing_bytes != 0 ? options_.max_drawing_bytes : kDefaultMaxDrawingBytes;
 }
 
-// The history outlives the program in the start folder; when it cannot be
-// opened, plotting goes on with a memory of this program's own jobs.
-void PlotJob::OpenHistory() {
-  if (history_) return;
-  std::string error;
-  own_history_ = JobHistory::Open(JoinPath(start_folder_, kHistoryFileName), error);
-  if (!own_history_) {
-    host_.AddLog(Reason(texts::kNoHistory + error + ")"));
-    own_history_ = MakeMemoryHistory();
-  }
-  history_ = own_history_.get();
-}
-
 JobSummary PlotJob::Run() {
   summary_ = {};
   glf_names_.clear();
-  OpenHistory();
+  glf_kept_.clear();
+  history_failed_ = false;
+  threads_noted_ = false;
   PlotSettings settings;
   std::string error;
   if (!host_.CaptureSettings(settings, error)) {
@@ -118,13 +95,19 @@ JobSummary PlotJob::Run() {
     return summary_;
   }
   WorkFile work_file(start_folder_);
-  std::string folder = ResolveFolder(start_folder_, settings.OfiFile);
+  std::string folder = ResolveOfiFolder(start_folder_, settings.OfiFile);
   std::optional<std::vector<std::string>> chosen;
   if (settings.OfiFMen == setting_values::kManual) chosen = host_.ChooseFiles(folder);
   FolderLock lock;
   if (!LockFolder(lock, folder)) return summary_;
+  CleanFolder(folder);
+  // Nothing is plotted unless the record of what was plotted can be read
+  // and written.
+  if (!HistoryReady()) return summary_;
+  ResolveInterrupted(folder);
   uint64_t folder_state = 0;
-  auto candidates = ListCandidates(chosen, folder, folder_state);
+  std::optional<std::vector<Candidate>> candidates;
+  if (!HistoryDown()) candidates = ListCandidates(chosen, folder, folder_state);
   if (!candidates) return summary_;
   if (candidates->empty()) ReportIdle(folder_state);
   host_.ProcessEvents();
@@ -133,62 +116,22 @@ JobSummary PlotJob::Run() {
   job_number_ = 0;  // taken with the first drawing: an idle poll writes nothing
   max_drawing_bytes_ = MaxDrawingBytes();
   settle_deadline_ = SteadySeconds() + options_.settle_wait_seconds;
+  delete_finished_ = settings.OfiFEnd != setting_values::kKeep;
   JobContext job(MakeSnapshot(settings));
-  history_->Hold(true);
+  // The first write opens the batch's transaction.
+  if (!history_->Hold(true)) {
+    OnHistoryFault();
+    return summary_;
+  }
   held_since_ = SteadySeconds();
   for (Candidate& c : *candidates) {
-    if (PlotDrawing(job, c) == Outcome::StopJob) break;
-    CommitIfDue();
+    if (PlotDrawing(job, c) == Outcome::StopJob || !CommitIfDue()) break;
     host_.ProcessEvents();
     if (host_.AbortRequested()) break;
   }
-  CommitHistory();
-  history_->Hold(false);
-  TrackDeliveries(settings, folder);
+  if (CommitHistory() && !history_->Hold(false)) OnHistoryFault();
+  if (!HistoryDown()) TrackDeliveries(settings, folder);
   return summary_;
-}
-
-void PlotJob::CommitIfDue() {
-  if (rows_held_ >= kRowsPerCommit || SteadySeconds() - held_since_ >= kSecondsPerCommit)
-    CommitHistory();
-}
-
-// The renamed GLFs reach the disk, then the rows that say so; only then do
-// the finished drawings go. When the rows cannot be kept, the drawings stay
-// too: they are plotted again rather than lost without a trace.
-void PlotJob::CommitHistory() {
-  std::string error;
-  if (!folder_to_sync_.empty()) SyncPath(folder_to_sync_, error);
-  folder_to_sync_.clear();
-  if (history_->Commit()) {
-    for (const HistoryRow& row : removals_) RemovePlottedOfi(row);
-  } else if (!removals_.empty()) {
-    host_.AddLog(Reason(texts::kHistoryNotKept + history_->LastError() + ")"));
-  }
-  removals_.clear();
-  rows_held_ = 0;
-  held_since_ = SteadySeconds();
-}
-
-void PlotJob::Record(Drawing& d, const char* outcome, const std::string& reason) {
-  d.row.result = outcome;
-  d.row.reason = reason;
-  d.row.ended_ms = NowMs();
-  // Written once, when the drawing ends: rows are committed between
-  // drawings, so a "plotting" row would never be seen by anyone else.
-  if (d.row.id == 0) {
-    d.row.id = history_->Add(d.row);
-  } else {
-    history_->Update(d.row);
-  }
-  ++rows_held_;
-}
-
-void PlotJob::LogStopped(Drawing& d, const char* outcome, const std::string& reason) {
-  host_.ReplaceLastLog(d.header + texts::kStopped);
-  if (!reason.empty()) host_.AddLog(Reason(reason));
-  ++summary_.stopped;
-  Record(d, outcome, reason);
 }
 
 PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
@@ -197,9 +140,9 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
   d.folder = c.folder;
   d.ofi_path = JoinPath(c.folder, c.name);
   d.glf_path = JoinPath(c.folder, GlfNameFor(c.name));
-  d.temp_path = JoinPath(c.folder, "." + GlfNameFor(c.name) + ".tmp");
   DrawingFile file;
-  if (OpenSettled(c, d, file) != Intake::Ready) return Outcome::Next;
+  if (OpenSettled(c, d, file) != Intake::Ready)
+    return HistoryDown() ? Outcome::StopJob : Outcome::Next;
 
   d.header = HeaderText(HeaderBytes(file));
   StartRow(d, c);
@@ -211,13 +154,15 @@ PlotJob::Outcome PlotJob::PlotDrawing(JobContext& job, Candidate& c) {
   }
   if (!glf_names_.insert(GlfNameFor(c.name)).second) {
     LogStopped(d, result::kRejected, GlfNameFor(c.name) + texts::kGlfTaken);
-    return Outcome::Next;
+    return HistoryDown() ? Outcome::StopJob : Outcome::Next;
   }
-  return TranslateToGlf(job, d, file, *c.stamp);
+  const Outcome outcome = TranslateToGlf(job, d, file, *c.stamp);
+  NoteThreads(d.thread_note);
+  return outcome;
 }
 
 void PlotJob::StartRow(Drawing& d, const Candidate& c) {
-  if (job_number_ == 0) job_number_ = history_->NewJob();
+  if (job_number_ == 0 && !HistoryDown() && !history_->NewJob(job_number_)) OnHistoryFault();
   d.row.job = job_number_;
   d.row.started_ms = NowMs();
   d.row.drawing = IdentityOf(c.folder, c.name, c.stamp.value_or(FileStamp{}));
@@ -225,119 +170,22 @@ void PlotJob::StartRow(Drawing& d, const Candidate& c) {
   d.row.result = result::kPlotting;
 }
 
-// The drawing is read through a window as it is translated, and must still
-// be the file that was opened when the translation ends. The GLF is written
-// under a temporary name and renamed only when whole.
-PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const DrawingFile& file,
-                                         const FileStamp& stamp) {
-  GlfWriter out;
-  std::string error;
-  if (!out.Open(d.temp_path, error)) {
-    LogStopped(d, result::kFailed, GlfNameFor(d.name) + texts::kCannotCreate + error + ")");
-    summary_.failed = true;
-    return Outcome::StopJob;
-  }
-  const uint64_t glf_limit = kGlfAllowanceBytes + kGlfBytesPerOfiByte * stamp.size;
-  bool too_large = false;
-  // Gathered rows hold the history's write lock; another program sharing
-  // it must not wait out a long translation.
-  if (stamp.size > kCommitBeforeBytes) CommitHistory();
-  FileWords words(file);
-  DrawingResult drawn = TranslateDrawing(
-      job, WordReader(words, stamp.size, WordReader::kWindowWords, WordReader::ReadAhead::On), out,
-      [&] {
-        too_large = out.BytesWritten() > glf_limit;
-        return !too_large && KeepGoing();
-      });
-  // Written out whole first: the GLF's size is then exact.
-  out.Drain();
-  too_large = too_large || out.BytesWritten() > glf_limit;
-  const bool changed = drawn.short_read || file.StampNow() != stamp;
-  const bool keep = !too_large && !changed && drawn.end == DrawingEnd::Finished;
-  const bool written = out.Close(/*to_disk=*/keep);
-  if (!written || !keep) {
-    std::string ignored;
-    RemoveFile(d.temp_path, ignored);
-  }
-  if (!written) {
-    LogStopped(d, result::kFailed,
-               GlfNameFor(d.name) + texts::kCannotWrite + out.ErrorText() + ")");
-    summary_.failed = true;
-    return Outcome::StopJob;
-  }
-  if (too_large) {
-    LogStopped(d, result::kRejected, texts::kGlfTooLarge + std::to_string(glf_limit) + ")");
-    return Outcome::Next;
-  }
-  if (changed && drawn.end != DrawingEnd::Aborted) {
-    LogStopped(d, result::kIncomplete, d.name + texts::kChangedWhileRead);
-    return Outcome::Next;
-  }
-  switch (drawn.end) {
-    case DrawingEnd::Aborted: LogStopped(d, result::kAborted, {}); return Outcome::StopJob;
-    case DrawingEnd::Rejected: LogStopped(d, result::kRejected, drawn.reason); return Outcome::Next;
-    case DrawingEnd::Incomplete:
-      LogStopped(d, result::kIncomplete, texts::kIncomplete);
-      return Outcome::Next;
-    case DrawingEnd::Finished: break;
-  }
-  return KeepGlf(job, d, out.BytesWritten());
+// The drawing's line ends "出図中止" with its reason; no plot of it is left
+// under its GLF name (an earlier run's would pass for this one).
+void PlotJob::LogStopped(Drawing& d, const char* outcome, const std::string& reason) {
+  host_.ReplaceLastLog(d.header + texts::kStopped);
+  if (!reason.empty()) host_.AddLog(Reason(reason));
+  ++summary_.stopped;
+  RemoveStaleGlf(d);
+  Record(d, outcome, reason);
 }
 
-// The whole GLF is on the disk (Close waited for it) before it takes its
-// name; the rename reaches the disk with the next commit, before the
-// drawing can go.
-PlotJob::Outcome PlotJob::KeepGlf(JobContext& job, Drawing& d, uint64_t glf_bytes) {
-  d.row.glf_bytes = glf_bytes;
-  std::string error, ignored;
-  if (!RenameFile(d.temp_path, d.glf_path, error)) {
-    RemoveFile(d.temp_path, ignored);
-    LogStopped(d, result::kFailed, GlfNameFor(d.name) + texts::kCannotWrite + error + ")");
-    summary_.failed = true;
-    return Outcome::StopJob;
-  }
-  folder_to_sync_ = d.folder;  // with the next commit, before any drawing goes
-  return FinishDrawing(job, d);
-}
-
-// Delivery, then the OFI: it goes only once its plot is safe.
-PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
-  const PlotSettings& s = job.cfg.settings;
-  if (glf_observer_) glf_observer_(d.name, d.glf_path);
+void PlotJob::RemoveStaleGlf(const Drawing& d) {
+  const std::string glf = GlfNameFor(d.name);
+  if (glf_kept_.count(glf)) return;  // another drawing of this job made it (A.1.OFI, A.2.OFI)
   std::string error;
-  if (s.OfiOut == setting_values::kToPlotter && spooler_) {
-    // The default printer is looked up only when a drawing goes to it, so an
-    // idle poll never talks to the spooler.
-    if (host_.OutputPrinter().empty()) host_.SetOutputPrinter(spooler_->DefaultPrinter());
-    d.row.printer = host_.OutputPrinter();
-    CommitHistory();  // the spooler may take seconds: no lock held meanwhile
-    // The job is on record before its document goes: a program killed
-    // meanwhile leaves a row that names it.
-    auto on_record = [&](const SpoolerJob& created) {
-      d.row.cups_job_id = created.id;
-      Record(d, result::kDelivering, {});
-      CommitHistory();
-      return true;
-    };
-    if (!DeliverGlf(*spooler_, d.row.printer, d.glf_path, d.name, on_record, error)) {
-      d.row.cups_job_id = 0;  // the unfinished job is cancelled: plotted again at the next poll
-      LogStopped(d, result::kFailed, error);
-      summary_.failed = true;
-      return Outcome::StopJob;
-    }
-    RemoveFile(d.glf_path, error);
-    // The OFI waits until the spooler reports the job completed.
-    host_.ReplaceLastLog(d.header + texts::kFinished);
-    ++summary_.finished;
-    Record(d, result::kDelivering, {});
-    CommitHistory();  // a delivery is never forgotten
-    return Outcome::Next;
-  }
-  host_.ReplaceLastLog(d.header + texts::kFinished);
-  ++summary_.finished;
-  Record(d, result::kFinished, {});
-  if (s.OfiFEnd != setting_values::kKeep) removals_.push_back(d.row);
-  return Outcome::Next;
+  if (!RemoveEntry(d.folder, glf, error))
+    host_.AddLog(Reason(glf + texts::kCannotDelete + error + ")"));
 }
 
 }  // namespace tovrin

@@ -14,11 +14,13 @@
 #include "job/job_host.h"
 #include "platform/drawing_file.h"
 #include "platform/folder.h"
+#include "platform/plot_mark.h"
 #include "platform/spooler.h"
 
 namespace tovrin {
 
 struct JobContext;
+class GlfWriter;
 
 struct JobSummary {
   int finished = 0;     // drawings that ended "出図終了"
@@ -42,7 +44,7 @@ struct JobOptions {
   // deliveries; a poller looks again at every poll.
   double wait_delivered_seconds = 120;
   // The history to write, owned by the caller; null: the job opens
-  // Tovrin.db in the start folder, and does nothing when it cannot.
+  // Tovrin.db in the start folder (creating it on a first run).
   JobHistory* history = nullptr;
 };
 
@@ -67,34 +69,65 @@ class PlotJob {
   enum class Outcome { Next, StopJob };
   enum class Intake { Ready, Skip, Leave };
 
+  // The job history (job_history_use.cpp): nothing is plotted or deleted
+  // unless it answers.
+  bool HistoryReady();
+  bool HistoryDown() const { return history_failed_; }
+  void OnHistoryFault();
+  void ReportHistoryFault(const std::string& error);
+  bool Record(Drawing& d, const char* result, const std::string& reason);
+  bool SaveRow(HistoryRow& row);
+  bool CommitIfDue();
+  bool CommitHistory();
+  void FinishBatch();
+  void FailBatch(const std::string& error);
+
+  // Which drawings, and when (drawing_intake.cpp).
   bool LockFolder(FolderLock& lock, const std::string& folder);
+  void CleanFolder(const std::string& folder);
   std::optional<std::vector<Candidate>> ListCandidates(
       const std::optional<std::vector<std::string>>& chosen, const std::string& folder,
       uint64_t& folder_state);
   std::optional<bool> AlreadyHandled(const Candidate& c);
+  std::optional<bool> HandledByMark(const Candidate& c);
   void ReportIdle(uint64_t folder_state);
-  Outcome PlotDrawing(JobContext& job, Candidate& c);
   Intake OpenSettled(Candidate& c, Drawing& d, DrawingFile& file);
-  bool IsFresh(const FileStamp& stamp) const;
+  bool IsFresh(const std::string& name, const FileStamp& stamp);
+  void PruneSightings(const std::vector<StampedEntry>& entries);
   Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error, bool refused = false);
-  [[nodiscard]] bool StartRow(Drawing& d, const Candidate& c);
+
+  // One drawing to a GLF (plot_job.cpp, glf_output.cpp).
+  Outcome PlotDrawing(JobContext& job, Candidate& c);
+  void StartRow(Drawing& d, const Candidate& c);
   Outcome TranslateToGlf(JobContext& job, Drawing& d, const DrawingFile& file,
                          const FileStamp& stamp);
-  Outcome KeepGlf(JobContext& job, Drawing& d, uint64_t glf_bytes);
-  Outcome FinishDrawing(const JobContext& job, Drawing& d);
+  Outcome OpenGlf(Drawing& d, GlfWriter& out);
+  void NoteThreads(const std::string& note);
+  Outcome PublishGlf(JobContext& job, Drawing& d, uint64_t glf_bytes);
   void LogStopped(Drawing& d, const char* result, const std::string& reason);
-  [[nodiscard]] bool Record(Drawing& d, const char* result, const std::string& reason);
+  void RemoveStaleGlf(const Drawing& d);
   bool KeepGoing();
   uint64_t MaxDrawingBytes() const;
+
+  // Kept or delivered (delivery_steps.cpp), then tracked until the spooler
+  // is done with it (delivery_tracking.cpp).
+  Outcome FinishDrawing(const JobContext& job, Drawing& d);
+  Outcome DeliverDrawing(Drawing& d);
+  bool JobCreated(Drawing& d, const SpoolerJob& job);
+  void ResolveInterrupted(const std::string& folder);
+  void ResolveSending(HistoryRow& row);
+  void SendAgain(HistoryRow& row);
   void TrackDeliveries(const PlotSettings& s, const std::string& folder);
   bool CheckDelivery(const PlotSettings& s, HistoryRow& row);
+  void DeliveryEnded(HistoryRow& row, const PrintJobStatus& status);
   void RemovePlottedOfi(const HistoryRow& row);
   void ReportWaiting(const HistoryRow& row);
-  [[nodiscard]] bool OpenHistory();
-  bool HistoryFailed(const std::string& error);
-  bool HistoryFailed() { return HistoryFailed(history_->LastError()); }
-  void CommitIfDue();
-  [[nodiscard]] bool CommitHistory();
+
+  // The mark a plotted drawing carries (drawing_marks.cpp).
+  void MarkDrawing(const HistoryRow& row);
+  void UnmarkDrawing(const HistoryRow& row);
+  void NoteMarks(const std::string& error);
+  std::optional<bool> AdoptMarked(const Candidate& c, const PlotMark& mark);
 
   JobHost& host_;
   Spooler* spooler_;
@@ -103,24 +136,41 @@ class PlotJob {
   std::unique_ptr<JobHistory> own_history_;
   JobHistory* history_ = nullptr;
   JobSummary summary_;
-  // A history call failed: nothing more is plotted or deleted this job.
-  bool history_failed_ = false;
   GlfObserver glf_observer_;
   int64_t job_number_ = 0;
   uint64_t max_drawing_bytes_ = 0;   // this job's limit
   double settle_deadline_ = 0;       // one-shot: when waiting for fresh drawings ends
-  std::set<std::string> glf_names_;  // GLFs this job has written
-  // What waits for the history's next commit: drawings to delete, a folder
-  // whose renames must reach the disk first, and since when rows gather.
-  std::vector<HistoryRow> removals_;
+  bool history_failed_ = false;      // this job: the history did not answer
+  bool threads_noted_ = false;       // this job: said that a thread could not start
+  std::set<std::string> glf_names_;  // GLF names this job's drawings took
+  std::set<std::string> glf_kept_;   // GLFs this job finished and kept
+  // What waits for the history's next commit: the rows of the drawings
+  // finished since (their marks, and the OFIs to delete), the folder whose
+  // renames must reach the disk first, and since when rows gather.
+  std::vector<HistoryRow> batch_;
+  bool delete_finished_ = false;
   std::string folder_to_sync_;
   int rows_held_ = 0;
   double held_since_ = 0;
   // What a poller reports once, not at every poll.
   std::optional<uint64_t> idle_reported_;  // the folder's drawings when "no drawings" was logged
   bool busy_reported_ = false;
+  std::string history_fault_;  // the history's fault last said; empty while it works
+  std::string marks_note_;     // why drawings cannot carry marks, once said
+  std::map<std::string, std::string> mark_faults_;   // drawing → the mark error last said
   std::map<int64_t, std::string> waiting_reported_;  // history row → the state last said
+  // Drawings whose modification time lies ahead of the clock: the settle
+  // time runs from when they were first seen as they are.
+  struct Sighting {
+    FileStamp stamp;
+    double since = 0;
+  };
+  std::map<std::string, Sighting> first_seen_;
 };
+
+// The OFI folder setting as a job resolves it: relative to the start folder
+// when it is relative, the start folder when empty.
+std::string ResolveOfiFolder(const std::string& start_folder, const std::string& ofi_folder);
 
 // A drawing's name up to its first ".": the GLF and preview files take it.
 std::string DrawingStem(const std::string& ofi_name);

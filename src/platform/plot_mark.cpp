@@ -106,7 +106,8 @@ std::string FormatPlotMark(const PlotMark& mark) {
   s += "\nprinter=" + mark.printer;
   s += "\njob=" + std::to_string(mark.job_id);
   s += "\nuuid=" + mark.job_uuid;
-  s += "\ncreated=" + std::to_string(mark.job_created) + "\n";
+  s += "\ncreated=" + std::to_string(mark.job_created);
+  s += "\nsince=" + std::to_string(mark.since) + "\n";
   return s;
 }
 
@@ -120,7 +121,8 @@ bool ParsePlotMark(const std::string& bytes, PlotMark& mark) {
                   NumberField(rest, "inode", m.inode) && TextField(rest, "state", m.state) &&
                   TextField(rest, "printer", m.printer) && NumberField(rest, "job", m.job_id) &&
                   TextField(rest, "uuid", m.job_uuid) &&
-                  NumberField(rest, "created", m.job_created);
+                  NumberField(rest, "created", m.job_created) &&
+                  NumberField(rest, "since", m.since);
   if (!ok || !rest.empty() || !IsState(m.state) || m.job_id < 0) return false;
   mark = std::move(m);
   return true;

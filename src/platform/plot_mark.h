@@ -33,6 +33,9 @@ struct PlotMark {
   int job_id = 0;
   std::string job_uuid;
   int64_t job_created = 0;
+  // When the drawing's plot began, s since the epoch: a program killed
+  // before it recorded the spooler's job looks for jobs created since.
+  int64_t since = 0;
 
   // True when the mark was made on the file as it is now (a rewritten or
   // touched drawing no longer matches its mark).

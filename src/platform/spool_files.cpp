@@ -88,7 +88,11 @@ size_t NameLimit(const std::string& folder) {
   return spool::NameLimitOf(dir.fd());  // a folder that cannot be opened: the usual 255
 }
 
+bool IsAsideName(const std::string& name) { return name.rfind(kRemovePrefix, 0) == 0; }
+
+// An aside name is not a temp: what lies there may be someone's drawing.
 bool IsJobTempName(const std::string& name) {
+  if (IsAsideName(name)) return false;
   if (name.rfind(kJobPrefix, 0) == 0) return true;
   return name.size() >= 1 + std::strlen(kGlfTempSuffix) && name[0] == '.' &&
          EndsWith(name, kGlfTempSuffix);
@@ -176,6 +180,23 @@ RemoveResult RemoveIfSame(const std::string& folder, const std::string& name,
   }
   spool::PutBack(dir.fd(), aside, name, result);
   return result;
+}
+
+bool RestoreAside(const std::string& folder, const std::string& aside, std::string& kept_as,
+                  std::string& error) {
+  Folder dir(folder);
+  const size_t limit = spool::NameLimitOf(dir.fd());
+  for (int n = 1; n < 1000; ++n) {
+    kept_as = spool::NumberedName("restored.OFI", std::to_string(n), limit);
+    const int moved = spool::MoveNoReplace(dir.fd(), aside, kept_as);
+    if (moved == 0) return true;
+    if (moved != EEXIST) {
+      error = JoinPath(folder, aside) + ": " + std::strerror(moved);
+      return false;
+    }
+  }
+  error = JoinPath(folder, aside) + ": no free name";
+  return false;
 }
 
 bool RemoveEntry(const std::string& folder, const std::string& name, std::string& error) {

@@ -20,6 +20,16 @@ size_t NameLimit(const std::string& folder);
 // (".NAME.GLF.tmp", ".tovrin-…"): what a killed run may have left.
 bool IsJobTempName(const std::string& name);
 
+// True for the hidden name RemoveIfSame moves a file to while it checks it
+// (".tovrin-rm-…"). A killed run may leave one: it is never removed as a
+// temp, since it may be another user's new drawing.
+bool IsAsideName(const std::string& name);
+
+// Gives a file left under an aside name a visible drawing name of its own
+// ("restored(1).OFI", …, never replacing a file), in `kept_as`.
+bool RestoreAside(const std::string& folder, const std::string& aside, std::string& kept_as,
+                  std::string& error);
+
 // Removes every file with a job temp name from `folder` (never following a
 // link; a folder of that name is left). Run under the folder lock, so no
 // other job's file is touched. Returns how many were removed; `error` names

@@ -25,6 +25,7 @@ PlotMark Delivered() {
   m.job_id = 2147483647;
   m.job_uuid = "urn:uuid:0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0";
   m.job_created = 1'700'000'000;
+  m.since = 1'699'999'999;
   return m;
 }
 
@@ -97,7 +98,7 @@ TEST(PlotMark, AnythingMalformedIsNoMark) {
       with("Plotter-2", "Plotter\x01-2"),  // control byte
       with("Plotter-2", "Plotter\x7f-2"),
       with("0f1e", "0f\r1e"),
-      with("created=1700000000\n", "created=1700000000"),  // cut short
+      with("since=1699999999\n", "since=1699999999"),  // cut short
       good + "extra=1\n",
       LongPrinter(),  // well formed, but past the bound
   };
