@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include <csignal>
+#include <atomic>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,7 +16,7 @@ namespace tovrin {
 
 class BatchHost : public JobHost {
  public:
-  BatchHost(PlotSettings settings, volatile std::sig_atomic_t& stop)
+  BatchHost(PlotSettings settings, const std::atomic<bool>& stop)
       : settings_(std::move(settings)), stop_(stop) {}
 
   bool CaptureSettings(PlotSettings& settings, std::string&) override {
@@ -29,26 +29,32 @@ class BatchHost : public JobHost {
     FlushLog();
     pending_ = line;
   }
+  void AddError(const std::string& line) override {
+    AddLog(line);
+    pending_error_ = true;
+  }
   void ReplaceLastLog(const std::string& line) override { pending_ = line; }
   void ProcessEvents() override {}
-  bool AbortRequested() override { return stop_ != 0; }
+  bool AbortRequested() override { return stop_; }
   // Waits in small steps, so a signal ends the wait at once.
   void Wait(int ms) override {
-    for (int waited = 0; waited < ms && stop_ == 0; waited += 20) ::usleep(20000);
+    for (int waited = 0; waited < ms && !stop_; waited += 20) ::usleep(20000);
   }
   std::string OutputPrinter() override { return settings_.Hprn; }
   void SetOutputPrinter(const std::string& name) override { settings_.Hprn = name; }
 
   void FlushLog() {
     if (!pending_) return;
-    std::cout << StdoutLine(*pending_) << std::endl;
+    std::cout << StdoutLine(*pending_, pending_error_) << std::endl;
     pending_.reset();
+    pending_error_ = false;
   }
 
  private:
   PlotSettings settings_;
-  volatile std::sig_atomic_t& stop_;
+  const std::atomic<bool>& stop_;
   std::optional<std::string> pending_;
+  bool pending_error_ = false;
 };
 
 }  // namespace tovrin

@@ -2,7 +2,8 @@
 //
 //   tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS] [--settle SECONDS]
 //                [--preview DIR] [--wait-delivered SECONDS]
-//   tovrin-batch --history [N] | --help | --version
+//   tovrin-batch --history [N] [--only failed|waiting] | --release FILE... | --check
+//   tovrin-batch --help | --version
 //
 // The options are described in batch_options.cpp (and by --help).
 //
@@ -11,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -21,9 +23,8 @@
 
 #include "app/batch_host.h"
 #include "app/batch_options.h"
+#include "app/batch_tools.h"
 #include "app/journal.h"
-#include "history/history_table.h"
-#include "history/job_history.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
 #include "settings/plot_settings.h"
@@ -39,37 +40,20 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// Lock-free, so the signal handler may set it; read by the job's thread.
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) { g_stop = true; }
 
 int Usage(const std::string& message) {
   std::cerr << "tovrin-batch: " << message << "\n"
             << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]"
                " [--settle SECONDS] [--preview DIR] [--wait-delivered SECONDS]\n"
-               "       tovrin-batch --history [N] | --help | --version\n";
+               "       tovrin-batch --history [N] [--only failed|waiting] | --release FILE... |"
+               " --check\n"
+               "       tovrin-batch --help | --version\n";
   return 2;
-}
-
-// The newest rows of the start folder's job history, newest last. Reading
-// works while another program is plotting; a folder without a history
-// shows an empty table and gets none created.
-int PrintHistory(const std::string& start_folder, int rows) {
-  const std::string path = tovrin::JoinPath(start_folder, tovrin::kHistoryFileName);
-  std::vector<tovrin::HistoryRow> last;
-  if (std::string error; tovrin::StampOf(path, error)) {
-    auto history = tovrin::JobHistory::OpenForReading(path, error);
-    if (!history) {
-      std::cerr << "tovrin-batch: " << error << "\n";
-      return 1;
-    }
-    if (!history->Last(rows, tovrin::RowFilter::All, last)) {
-      std::cerr << "tovrin-batch: " << history->LastError() << "\n";
-      return 1;
-    }
-  }
-  std::cout << tovrin::FormatHistoryTable(last) << std::flush;
-  return 0;
 }
 
 // Waits the interval in small steps so a signal ends the wait at once.
@@ -81,6 +65,7 @@ void WaitInterval(double seconds) {
 // --config is a usage error; the warnings go to stderr.
 std::optional<tovrin::PlotSettings> LoadSettings(const tovrin::BatchOptions& options,
                                                  const std::string& start_folder,
+                                                 std::vector<std::string>& warnings,
                                                  std::string& error) {
   tovrin::PlotSettings settings = tovrin::PlotSettings::Defaults(start_folder);
   const std::string path =
@@ -91,6 +76,7 @@ std::optional<tovrin::PlotSettings> LoadSettings(const tovrin::BatchOptions& opt
     return std::nullopt;
   }
   for (const std::string& warning : read.warnings) std::cerr << "tovrin-batch: " << warning << "\n";
+  warnings = read.warnings;
   for (const auto& [key, text] : options.sets) {
     if (!tovrin::ApplySettingText(settings, *tovrin::FindSetting(key), text)) {
       error = "value out of range for " + key + ": \"" + text + "\"";
@@ -134,20 +120,25 @@ int main(int argc, char** argv) {
   if (opt.preview_folder) return Usage("this tovrin-batch was built without previews");
 #endif
   const std::string start_folder = tovrin::CurrentFolder();
-  if (opt.history_rows) return PrintHistory(start_folder, *opt.history_rows);
+  if (opt.history_rows)
+    return tovrin::PrintHistory(start_folder, *opt.history_rows, opt.history_only);
 
   std::string error;
-  std::optional<tovrin::PlotSettings> settings = LoadSettings(opt, start_folder, error);
+  std::vector<std::string> warnings;
+  std::optional<tovrin::PlotSettings> settings = LoadSettings(opt, start_folder, warnings, error);
   if (!settings) return Usage(error);
+  std::unique_ptr<tovrin::Spooler> spooler;
+#ifdef TOVRIN_WITH_CUPS
+  spooler = std::make_unique<tovrin::CupsSpooler>();
+#endif
+  if (!opt.release.empty())
+    return tovrin::ReleaseDrawings(opt.release, *settings, start_folder, spooler.get());
+  if (opt.check) return tovrin::CheckSetup(*settings, warnings, start_folder, spooler.get());
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
 
   tovrin::BatchHost host(*settings, g_stop);
-  std::unique_ptr<tovrin::Spooler> spooler;
-#ifdef TOVRIN_WITH_CUPS
-  spooler = std::make_unique<tovrin::CupsSpooler>();
-#endif
   tovrin::JobOptions job_options;
   job_options.settle_seconds = opt.settle_seconds;
   job_options.wait_delivered_seconds = opt.wait_delivered_seconds;

@@ -24,7 +24,9 @@ constexpr const char* kFooter =
 struct RawOptions {
   std::string config;
   std::vector<std::string> sets;
-  std::string watch, settle, preview, history, wait_delivered;
+  std::string watch, settle, preview, history, wait_delivered, only;
+  std::vector<std::string> release;
+  bool check = false;
 };
 
 void DefineOptions(CLI::App& app, RawOptions& raw) {
@@ -51,6 +53,18 @@ void DefineOptions(CLI::App& app, RawOptions& raw) {
       ->type_name("[N]")
       ->expected(0, 1)
       ->default_str(std::to_string(kDefaultHistoryRows));
+  app.add_option("--only", raw.only,
+                 "with --history: only the drawings that were not plotted (failed) or that wait"
+                 " for the plotter queue (waiting)")
+      ->type_name("failed|waiting");
+  app.add_option("--release", raw.release,
+                 "make kept drawings of the OFI folder plottable again (a lost, failed or held"
+                 " delivery; a held job is cancelled first), then exit")
+      ->type_name("FILE...")
+      ->expected(1, -1);
+  app.add_flag("--check", raw.check,
+               "report what would stop a job (job history, folder lock, CUPS and the queue,"
+               " free space, settings), then exit: 0 all is well, 1 otherwise");
   app.add_option("--wait-delivered", raw.wait_delivered,
                  "at the end of a job, wait up to SECONDS for the plotter queue to report the"
                  " deliveries completed (0 to 3600, default 120)")
@@ -85,6 +99,23 @@ std::string CheckSets(const std::vector<std::string>& sets, BatchOptions& option
   return {};
 }
 
+// --history, --release and --check each do one thing and exit.
+std::string CheckActions(const CLI::App& app, const RawOptions& raw, BatchOptions& options) {
+  const int actions =
+      (app.count("--history") ? 1 : 0) + (app.count("--release") ? 1 : 0) + (raw.check ? 1 : 0);
+  if (actions > 1) return "--history, --release and --check cannot be combined";
+  if (app.count("--only")) {
+    if (!app.count("--history")) return "--only goes with --history";
+    if (raw.only != "failed" && raw.only != "waiting")
+      return "--only \"" + raw.only + "\": failed or waiting";
+    options.history_only = raw.only;
+  }
+  if (actions == 1 && app.count("--watch")) return "--watch runs jobs: it cannot be combined";
+  options.release = raw.release;
+  options.check = raw.check;
+  return {};
+}
+
 std::string CheckValues(const CLI::App& app, const RawOptions& raw, BatchOptions& options) {
   if (app.count("--config")) {
     if (raw.config.empty()) return "--config needs a file";
@@ -116,7 +147,7 @@ std::string CheckValues(const CLI::App& app, const RawOptions& raw, BatchOptions
              std::to_string(kMaxHistoryRows);
     options.history_rows = static_cast<int>(*rows);
   }
-  return {};
+  return CheckActions(app, raw, options);
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ struct BatchOptions {
   double settle_seconds = kDefaultSettleSeconds;          // --settle SECONDS
   std::optional<std::string> preview_folder;              // --preview DIR
   std::optional<int> history_rows;                        // --history [N]
+  std::string history_only;                               // --only failed|waiting (with --history)
+  std::vector<std::string> release;                       // --release FILE...
+  bool check = false;                                     // --check
   double wait_delivered_seconds = kDefaultWaitDeliveredSeconds;  // --wait-delivered SECONDS
 };
 

@@ -26,12 +26,15 @@ inline constexpr const char* kJournalInfo = "<6>";
 // The journal starts a new record at a line break or NUL, so those become
 // blanks: a drawing's header text or file name cannot forge a record of its
 // own (say "\n<0>...") or lose the rest of its line to the default priority.
-inline std::string JournalLine(const std::string& line) {
+// `error`: a line about the job as a whole that stopped it.
+inline std::string JournalLine(const std::string& line, bool error = false) {
   constexpr std::string_view kReasonIndent = "　　";
   const std::string_view stopped = texts::kStopped;
   const char* priority = kJournalInfo;
-  if (line.size() >= stopped.size() &&
-      line.compare(line.size() - stopped.size(), stopped.size(), stopped) == 0)
+  if (error)
+    priority = kJournalError;
+  else if (line.size() >= stopped.size() &&
+           line.compare(line.size() - stopped.size(), stopped.size(), stopped) == 0)
     priority = kJournalError;
   else if (line.rfind(kReasonIndent, 0) == 0)
     priority = kJournalWarning;
@@ -56,8 +59,8 @@ inline bool IsJournalStream(int fd, const char* journal_stream) {
 }
 
 // A job-log line as it goes to stdout.
-inline std::string StdoutLine(const std::string& line) {
-  return IsJournalStream(1, std::getenv("JOURNAL_STREAM")) ? JournalLine(line) : line;
+inline std::string StdoutLine(const std::string& line, bool error = false) {
+  return IsJournalStream(1, std::getenv("JOURNAL_STREAM")) ? JournalLine(line, error) : line;
 }
 
 // Puts `prefix` in front of every line written through it.

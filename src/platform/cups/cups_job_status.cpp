@@ -13,18 +13,6 @@ namespace {
 
 using State = PrintJobStatus::State;
 
-// Keywords such as "job-stopped, printer-stopped"; "none" says nothing.
-std::string Keywords(ipp_t* ipp, const char* name) {
-  ipp_attribute_t* attr = ippFindAttribute(ipp, name, IPP_TAG_KEYWORD);
-  std::string out;
-  for (int i = 0; attr && i < ippGetCount(attr); ++i) {
-    const char* word = ippGetString(attr, i, nullptr);
-    if (!word || std::string(word) == "none") continue;
-    out += (out.empty() ? "" : ", ") + std::string(word);
-  }
-  return out;
-}
-
 std::string FirstOf(const std::string& a, const std::string& b) { return a.empty() ? b : a; }
 
 // A job held by someone ("lp -H", an authentication CUPS waits for) waits
@@ -56,9 +44,9 @@ void CheckPrinter(CupsServer& server, const std::string& printer_uri, PrintJobSt
   ipp_attribute_t* state = ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
   if (!state || ippGetInteger(state, 0) != IPP_PSTATE_STOPPED) return;
   status.state = State::Stopped;
-  status.reason =
-      FirstOf(IppText(printer.get(), "printer-state-message"),
-              FirstOf(Keywords(printer.get(), "printer-state-reasons"), "the printer is stopped"));
+  status.reason = FirstOf(
+      IppText(printer.get(), "printer-state-message"),
+      FirstOf(IppKeywords(printer.get(), "printer-state-reasons"), "the printer is stopped"));
 }
 
 // CUPS holds a job whose document has not (wholly) come: it never prints
@@ -88,7 +76,7 @@ PrintJobStatus FromAnswer(CupsServer& server, const SpoolerJob& job, ipp_t* answ
   }
   int value = ippGetInteger(state, 0);
   const char* name = ippEnumString("job-state", value);
-  std::string reasons = Keywords(answer, "job-state-reasons");
+  std::string reasons = IppKeywords(answer, "job-state-reasons");
   status.state = Incoming(value, reasons) ? State::Incoming : FromJobState(value, reasons);
   status.state_text = name ? name : std::to_string(value);
   if (status.state != State::Completed)

@@ -36,6 +36,18 @@ std::string JobUri(int job_id) {
   return uri;
 }
 
+// Keywords such as "job-stopped, printer-stopped"; "none" says nothing.
+std::string IppKeywords(ipp_t* ipp, const char* name) {
+  ipp_attribute_t* attr = ippFindAttribute(ipp, name, IPP_TAG_KEYWORD);
+  std::string out;
+  for (int i = 0; attr && i < ippGetCount(attr); ++i) {
+    const char* word = ippGetString(attr, i, nullptr);
+    if (!word || std::string(word) == "none") continue;
+    out += (out.empty() ? "" : ", ") + std::string(word);
+  }
+  return out;
+}
+
 std::string IppText(ipp_t* ipp, const char* name) {
   ipp_attribute_t* attr = ippFindAttribute(ipp, name, IPP_TAG_ZERO);
   const char* text = attr ? ippGetString(attr, 0, nullptr) : nullptr;

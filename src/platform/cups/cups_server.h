@@ -23,6 +23,9 @@ using Ipp = std::unique_ptr<ipp_t, IppDeleter>;
 std::string PrinterUri(const std::string& printer);
 // "ipp://localhost/jobs/ID".
 std::string JobUri(int job_id);
+// A keyword attribute's values joined by ", " ("job-stopped, printer-stopped");
+// CUPS's "none" says nothing and is left out.
+std::string IppKeywords(ipp_t* ipp, const char* name);
 // The first value of an attribute as text; empty when it is missing.
 std::string IppText(ipp_t* ipp, const char* name);
 // True when CUPS answered the request with success.

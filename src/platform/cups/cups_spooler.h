@@ -47,6 +47,8 @@ class CupsSpooler : public Spooler {
   // yet ended. True, with nothing sent, when it ended or is not ours any
   // more.
   bool CancelJob(const SpoolerJob& job, std::string& error) override;
+  // Get-Printer-Attributes: state, reasons, message, accepting jobs.
+  bool QueryPrinter(const std::string& name, PrinterStatus& status, std::string& error) override;
 
   // Why the last DefaultPrinter or InstalledPrinters call found nothing
   // because of the server; empty when it answered.
