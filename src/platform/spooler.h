@@ -57,6 +57,16 @@ struct PrintJobStatus {
   std::string reason;      // the spooler's reason or message, when it gives one
 };
 
+// What the spooler says of a queue (tovrin-batch --check).
+struct PrinterStatus {
+  bool exists = false;
+  bool accepting = false;  // takes new jobs (cupsaccept)
+  bool stopped = false;    // holds its jobs (cupsenable starts it)
+  std::string state_text;  // "idle", "processing", "stopped"
+  std::string reasons;     // printer-state-reasons, "none" left out
+  std::string message;     // printer-state-message
+};
+
 class Spooler {
  public:
   virtual ~Spooler() = default;
@@ -86,6 +96,16 @@ class Spooler {
     (void)since;
     (void)error;
     return std::vector<SpoolerJob>{};
+  }
+  // The state of queue `name`; false with `error` set when the spooler
+  // could not be asked.
+  virtual bool QueryPrinter(const std::string& name, PrinterStatus& status, std::string& error) {
+    (void)name;
+    (void)error;
+    status.exists = true;
+    status.accepting = true;
+    status.state_text = "idle";
+    return true;
   }
   // Cancels `job` if it is still the job of that identity; false with
   // `error` set when the spooler refused or could not be asked.
