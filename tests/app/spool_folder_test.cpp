@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "batch_process.h"
+#include "drawing_files.h"
 #include "ofi_builder.h"
 #include "temp_folder.h"
 
@@ -34,28 +35,13 @@ namespace fs = std::filesystem;
 const std::string kFinished = "　出図終了";
 const std::string kStopped = "　出図中止";
 
-std::string Header(const std::string& label) {
-  std::string h = label;
-  h.resize(16, ' ');
-  return h + ",    ";
-}
+std::string Header(const std::string& label) { return test::HeaderLine(label); }
 
-// A drawing with some lines and its end marker.
 std::vector<uint8_t> Drawing(const std::string& label, int lines = 50) {
-  OfiBuilder b;
-  b.Header(label).Scale(10).SheetRecord(29700, 21000, 29700, 21000).LineClass(2);
-  for (int i = 0; i < lines; ++i) b.Line(i * 37 % 20000, i * 11 % 14000, i * 53 % 20000, 900);
-  b.End();
-  return b.Bytes();
+  return test::LinesDrawing(label, lines);
 }
 
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, size_t from = 0,
-                size_t to = std::string::npos, bool append = false) {
-  std::ofstream f(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-  to = std::min(to, bytes.size());
-  f.write(reinterpret_cast<const char*>(bytes.data() + from),
-          static_cast<std::streamsize>(to - from));
-}
+using test::WriteBytes;
 
 // The GLF a one-shot run makes of these bytes in a folder of its own.
 std::string GlfOf(const std::vector<uint8_t>& bytes) {

@@ -148,7 +148,8 @@ TEST_F(CupsTest, LargeGlfArrivesWholeAndInOrder) {
   EXPECT_TRUE(plotter.Jobs()[0] == bytes) << plotter.Jobs()[0].size() << " bytes arrived";
 }
 
-TEST_F(CupsTest, UnknownPrinterKeepsGlfAndOfiAndSaysWhich) {
+// The OFI stays; no GLF is left to pass for its plot.
+TEST_F(CupsTest, UnknownPrinterKeepsTheOfiAndSaysWhich) {
   AddDrawing("A.OFI", 1);
   FakeHost host(Settings());
   host.settings.OfiOut = "ﾌﾟﾛｯﾀ";
@@ -157,7 +158,7 @@ TEST_F(CupsTest, UnknownPrinterKeepsGlfAndOfiAndSaysWhich) {
   int last_job = LastJobId(cups.queue);
   JobSummary summary = PlotJob(host, &spooler, start.path()).Run();
   EXPECT_TRUE(summary.failed);
-  EXPECT_TRUE(ofi.Exists("A.GLF"));
+  EXPECT_FALSE(ofi.Exists("A.GLF"));
   EXPECT_TRUE(ofi.Exists("A.OFI"));
   ASSERT_EQ(host.log.size(), 2u);
   EXPECT_TRUE(host.log[0].ends_with("　出図中止")) << host.log[0];

@@ -196,9 +196,10 @@ TEST_F(DeliveryTrackingTest, ADeliveryIsCommittedBeforeTheNextDrawing) {
     if (doc.job_name == "A.OFI") seen_while_sent = History();
   };
   Run();
-  // The job is on record before its document goes.
+  // The job is on record before its document goes: still "sending" until
+  // the spooler has the whole document.
   ASSERT_EQ(seen_while_sent.size(), 1u);
-  EXPECT_EQ(seen_while_sent[0].result, "delivering");
+  EXPECT_EQ(seen_while_sent[0].result, "sending");
   EXPECT_EQ(seen_while_sent[0].cups_job_id, 1);
   ASSERT_FALSE(seen_during_b.empty());
   EXPECT_EQ(seen_during_b[0].drawing.name, "A.OFI");

@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "drawing_files.h"
 #include "fakes.h"
 #include "job/header_text.h"
 #include "ofi_builder.h"
@@ -183,7 +192,8 @@ TEST_F(PlotJobTest, DeliveryToThePlotterSendsTheGlfThenDeletesIt) {
   EXPECT_FALSE(ofi.Exists("A.OFI"));
 }
 
-TEST_F(PlotJobTest, FailedDeliveryKeepsBothFilesAndEndsTheJob) {
+// The OFI stays; no GLF is left behind to pass for its plot.
+TEST_F(PlotJobTest, FailedDeliveryKeepsTheOfiAndEndsTheJob) {
   host.settings.OfiOut = "ﾌﾟﾛｯﾀ";
   host.settings.OfiFEnd = "消去";
   host.printer = "Nowhere";
@@ -192,7 +202,7 @@ TEST_F(PlotJobTest, FailedDeliveryKeepsBothFilesAndEndsTheJob) {
   JobSummary s = Run();
   EXPECT_TRUE(s.failed);
   EXPECT_EQ(s.finished, 0);
-  EXPECT_TRUE(ofi.Exists("A.GLF"));
+  EXPECT_FALSE(ofi.Exists("A.GLF"));
   EXPECT_TRUE(ofi.Exists("A.OFI"));
   EXPECT_FALSE(ofi.Exists("B.GLF"));
   ASSERT_EQ(host.log.size(), 2u);
@@ -200,20 +210,39 @@ TEST_F(PlotJobTest, FailedDeliveryKeepsBothFilesAndEndsTheJob) {
   EXPECT_NE(host.log[1].find("Nowhere"), std::string::npos);
 }
 
+// Writes that fail as on a full disk: a file size limit, in a child of the
+// test's own (the history in memory, so that only the GLF meets it).
 TEST_F(PlotJobTest, GlfWriteFailureKeepsTheOfiAndEndsTheJob) {
   host.settings.OfiFEnd = "消去";
-  AddDrawing("A.OFI", "A");
+  test::WriteBytes(ofi / "A.OFI", test::LinesDrawing("A", 20000));  // a GLF over 64 KiB
   AddDrawing("B.OFI", "B");
-  // Every write to A's GLF fails as on a full disk.
-  std::filesystem::create_symlink("/dev/full", ofi / ".A.GLF.tmp");
-  JobSummary s = Run();
-  EXPECT_TRUE(s.failed);
-  EXPECT_EQ(host.log[0], Line("A", "　出図中止"));
-  ASSERT_EQ(host.log.size(), 2u);  // the reason; B is not started
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1 << 16, 1 << 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    auto history = MakeMemoryHistory();
+    JobOptions options;
+    options.settle_seconds = 0;
+    options.history = history.get();
+    const JobSummary s = PlotJob(host, &spooler, start.path(), options).Run();
+    {
+      std::ofstream log(start / "log.txt");
+      for (const std::string& line : host.log) log << line << "\n";
+    }
+    ::_exit(s.failed ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::string log = start.ReadFile("log.txt");
+  EXPECT_EQ(log.substr(0, log.find('\n')), test::HeaderLine("A") + "　出図中止");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;  // the reason; B not started
   EXPECT_TRUE(ofi.Exists("A.OFI"));
-  EXPECT_FALSE(std::filesystem::is_symlink(ofi / ".A.GLF.tmp"));
   EXPECT_FALSE(ofi.Exists("A.GLF"));
   EXPECT_TRUE(ofi.Exists("B.OFI"));
+  for (const auto& e : std::filesystem::directory_iterator(ofi.path()))
+    EXPECT_NE(e.path().filename().string().front(), '.') << e.path();  // no temp left
 }
 
 TEST_F(PlotJobTest, ManualModeUsesTheChosenFiles) {

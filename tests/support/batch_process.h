@@ -3,13 +3,16 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,32 +23,56 @@ namespace tovrin::test {
 
 inline constexpr const char* kBatchPath = TOVRIN_BATCH_PATH;
 
-// tovrin-batch started in `folder` with `args`, its output in a file.
-class Batch {
+// How the process is started: as another user (the service's unprivileged
+// user, say), and with a limit on the processes and threads it may have.
+struct BatchAs {
+  uid_t uid = 0;  // 0: as the test runs
+  gid_t gid = 0;
+  std::optional<rlim_t> max_processes;  // RLIMIT_NPROC
+};
+
+// The uid and gid of user nobody.
+inline constexpr uid_t kNobody = 65534;
+inline constexpr gid_t kNogroup = 65534;
+
+// A program started in `folder` with `args`, its output in a file there.
+class Process {
  public:
-  Batch(const TempFolder& folder, std::vector<std::string> args)
+  Process(const TempFolder& folder, const std::string& program, std::vector<std::string> args,
+          BatchAs as = {})
       : out_path_(folder / ("batch-" + std::to_string(++count_) + ".out")) {
     pid_ = ::fork();
     if (pid_ == 0) {
+      ::setpgid(0, 0);  // a group of its own: stopping it stops what it started too
       int fd = ::open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (fd < 0 || ::chdir(folder.path().c_str()) != 0) ::_exit(127);
+      if (as.uid != 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(as.gid) != 0 || ::setuid(as.uid) != 0))
+        ::_exit(126);
+      if (as.max_processes) {
+        rlimit limit{*as.max_processes, *as.max_processes};
+        if (::setrlimit(RLIMIT_NPROC, &limit) != 0) ::_exit(125);
+      }
       ::dup2(fd, 1);
       ::dup2(fd, 2);
-      std::vector<char*> argv{const_cast<char*>(kBatchPath)};
+      std::vector<char*> argv{const_cast<char*>(program.c_str())};
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
-      ::execv(kBatchPath, argv.data());
+      ::execvp(program.c_str(), argv.data());
       ::_exit(127);
     }
+    if (pid_ > 0) ::setpgid(pid_, pid_);  // also here: a kill may come before the child runs
   }
-  ~Batch() {
+  ~Process() {
     if (pid_ > 0) Stop(SIGKILL);
   }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
 
   // Sends `signal` (none: just waits) and returns the exit status.
   int Stop(int signal = SIGTERM) {
     if (pid_ <= 0) return status_;
-    if (signal != 0) ::kill(pid_, signal);
+    if (signal != 0) ::kill(signal == SIGKILL ? -pid_ : pid_, signal);
     int st = 0;
     ::waitpid(pid_, &st, 0);
     pid_ = -1;
@@ -79,6 +106,13 @@ class Batch {
   std::string out_path_;
   pid_t pid_ = -1;
   int status_ = -1;
+};
+
+// tovrin-batch started in `folder` with `args`.
+class Batch : public Process {
+ public:
+  Batch(const TempFolder& folder, std::vector<std::string> args, BatchAs as = {})
+      : Process(folder, kBatchPath, std::move(args), as) {}
 };
 
 inline bool WaitFor(const std::function<bool()>& done,
