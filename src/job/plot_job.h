@@ -12,6 +12,7 @@
 
 #include "history/job_history.h"
 #include "job/job_host.h"
+#include "job/status_board.h"
 #include "platform/drawing_file.h"
 #include "platform/folder.h"
 #include "platform/plot_mark.h"
@@ -46,6 +47,9 @@ struct JobOptions {
   // The history to write, owned by the caller; null: the job opens
   // Tovrin.db in the start folder (creating it on a first run).
   JobHistory* history = nullptr;
+  // Where the job shows what it does (folder, listings, drawings waiting
+  // and why, results); owned by the caller, may be null.
+  StatusBoard* status = nullptr;
 };
 
 class PlotJob {
