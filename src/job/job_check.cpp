@@ -90,14 +90,16 @@ void CheckMarks(std::vector<ToolLine>& lines, const std::string& folder) {
 
 void CheckQueue(std::vector<ToolLine>& lines, const PlotSettings& s, Spooler& spooler) {
   const std::string name = s.Hprn.empty() ? spooler.DefaultPrinter() : s.Hprn;
-  if (name.empty()) {
-    Add(lines, false,
-        "printer: Hprn names none and CUPS has no default destination"
-        " (set Hprn, or OfiOut=ﾌｧｲﾙ to keep the GLFs)");
-    return;
-  }
   PrinterStatus status;
   std::string error;
+  if (name.empty()) {
+    // No default: because there is none, or because CUPS cannot be asked.
+    const bool asked = spooler.QueryPrinter(name, status, error);
+    Add(lines, false,
+        "printer: " + (asked ? "Hprn names none and CUPS has no default destination" : error) +
+            " (set Hprn, or OfiOut=ﾌｧｲﾙ to keep the GLFs)");
+    return;
+  }
   if (!spooler.QueryPrinter(name, status, error)) {
     Add(lines, false, "printer " + name + ": " + error);
     return;

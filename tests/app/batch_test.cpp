@@ -193,6 +193,42 @@ TEST(Batch, HistoryShowsTheLastRowsNewestLastAndCreatesNoDatabase) {
   BatchRun last = RunBatch(dir, "--history 1");
   EXPECT_EQ(last.out.find("A.OFI"), std::string::npos) << last.out;
   EXPECT_NE(last.out.find("B.OFI"), std::string::npos) << last.out;
+  BatchRun failed = RunBatch(dir, "--history --only failed");
+  EXPECT_EQ(failed.out.find("A.OFI"), std::string::npos) << failed.out;
+  EXPECT_NE(failed.out.find("B.OFI"), std::string::npos) << failed.out;
+  BatchRun waiting = RunBatch(dir, "--history --only waiting");
+  EXPECT_EQ(std::count(waiting.out.begin(), waiting.out.end(), '\n'), 1) << waiting.out;
+  EXPECT_EQ(RunBatch(dir, "--only failed").status, 2);  // only with --history
+  EXPECT_EQ(RunBatch(dir, "--history --only old").status, 2);
+}
+
+// The administrator's tools: what would stop a job, and a kept drawing
+// made plottable again.
+TEST(Batch, CheckAndReleaseSayWhatTheyFound) {
+  TempFolder dir;
+  BatchRun fresh = RunBatch(dir, kKeepGlf + "--check");
+  EXPECT_EQ(fresh.status, 0) << fresh.out;
+  EXPECT_NE(fresh.out.find("ok    job history: none yet"), std::string::npos) << fresh.out;
+  BatchRun no_queue =
+      RunBatch(dir, "--set 'OfiOut=ﾌﾟﾛｯﾀ' --set Hprn=no-such-plotter-queue --check");
+  EXPECT_EQ(no_queue.status, 1) << no_queue.out;
+  EXPECT_NE(no_queue.out.find("FAIL  printer"), std::string::npos) << no_queue.out;
+
+  OfiBuilder().Header("CUT").Save(dir / "B.OFI");  // cut short: kept
+  EXPECT_EQ(RunBatch(dir, kKeepGlf).status, 1);
+  BatchRun released = RunBatch(dir, "--release B.OFI " + (dir / "NONE.OFI"));
+  EXPECT_EQ(released.status, 1) << released.out;  // NONE.OFI is not there
+  EXPECT_NE(released.out.find("B.OFI: released (was incomplete)"), std::string::npos)
+      << released.out;
+  EXPECT_NE(released.out.find("NONE.OFI: cannot be read"), std::string::npos) << released.out;
+  EXPECT_NE(RunBatch(dir, "--history 1").out.find("released"), std::string::npos);
+
+  dir.WriteFile("Tovrin.db", std::string(8192, 'x'));  // no database at all
+  BatchRun broken = RunBatch(dir, kKeepGlf + "--check");
+  EXPECT_EQ(broken.status, 1) << broken.out;
+  EXPECT_NE(broken.out.find("FAIL  job history"), std::string::npos) << broken.out;
+  EXPECT_EQ(RunBatch(dir, "--check --history").status, 2);
+  EXPECT_EQ(RunBatch(dir, "--release B.OFI --watch 1").status, 2);
 }
 
 }  // namespace

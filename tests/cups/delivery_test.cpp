@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "batch_process.h"
 #include "fake_plotter.h"
@@ -107,6 +108,40 @@ TEST_F(DeliveryTest, AStoppedQueueKeepsTheOfiAndTheDrawingIsNotPlottedAgain) {
   host.log.clear();
   Run(host, 0);
   EXPECT_EQ(host.log.front(), "図面が無いか、サイズが0です");
+  EXPECT_TRUE(ofi.Exists("A.OFI"));
+}
+
+// CUPS lost its job state (reinstalled, its cache lost in a power cut) and
+// gave our job's id to another user's job, which completed: our drawing is
+// kept, not deleted for it, and not plotted again by itself.
+TEST_F(DeliveryTest, AJobIdCupsGaveAgainDoesNotDeleteThePendingDrawing) {
+  if (cups.forget.empty()) GTEST_SKIP() << "the private cupsd cannot be restarted";
+  QueuePolicy policy(cups.queue, "abort-job");  // enables the queue again afterwards
+  ASSERT_TRUE(test::RunCupsTool("cupsdisable " + cups.queue));
+  ASSERT_TRUE(test::RunCupsTool(cups.forget));
+  OfiBuilder().Header("PENDING").End().Save(ofi / "A.OFI");
+  FakeHost host(Settings());
+  host.printer = cups.queue;
+  Run(host, 0);  // sent; it waits on the disabled queue
+  ASSERT_EQ(LastRow().cups_job_id, 1);
+  ASSERT_TRUE(test::RunCupsTool(cups.forget));
+  FakePlotter plotter(cups.port);
+  ASSERT_TRUE(plotter.ok());
+  start.WriteFile("lp.txt", "another user's job");
+  ASSERT_TRUE(test::RunCupsTool("lp -d " + cups.queue + " '" + (start / "lp.txt") + "'"));
+  ASSERT_TRUE(test::RunCupsTool("cupsenable " + cups.queue));
+  ASSERT_TRUE(plotter.WaitForJobs(1, 10s));
+  std::this_thread::sleep_for(1s);  // CUPS marks it completed
+  host.log.clear();
+  EXPECT_FALSE(Run(host, 0).Clean());
+  EXPECT_TRUE(ofi.Exists("A.OFI"));
+  EXPECT_EQ(LastRow().result, "lost");
+  EXPECT_NE(testing::PrintToString(host.log).find("CUPS job 1 is another job now"),
+            std::string::npos)
+      << testing::PrintToString(host.log);
+  host.log.clear();
+  Run(host, 0);  // not plotted again by itself
+  EXPECT_EQ(plotter.Jobs().size(), 1u);
   EXPECT_TRUE(ofi.Exists("A.OFI"));
 }
 
