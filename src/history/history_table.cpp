@@ -2,6 +2,7 @@
 
 #include <array>
 #include <ctime>
+#include <map>
 
 namespace tovrin {
 namespace {
@@ -80,6 +81,26 @@ std::string FormatLocalTime(int64_t ms) {
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
   return buf;
+}
+
+std::string ResultText(const std::string& result) {
+  static const std::map<std::string, std::string> kTexts = {
+      {history_result::kPlotting, "出図中"},   {history_result::kDelivering, "送信中"},
+      {history_result::kFinished, "出図終了"}, {history_result::kAborted, "出図中止"},
+      {history_result::kRejected, "出図不可"}, {history_result::kIncomplete, "図面不完全"},
+      {history_result::kFailed, "出力失敗"},   {history_result::kSending, "送信開始"},
+      {history_result::kLost, "ジョブ不明"},   {history_result::kReleased, "再出図待ち"}};
+  auto it = kTexts.find(result);
+  return it != kTexts.end() ? it->second : result;
+}
+
+std::string CupsStateText(const std::string& state) {
+  static const std::map<std::string, std::string> kTexts = {
+      {"pending", "待機中"},          {"pending-held", "保留"}, {"processing", "処理中"},
+      {"processing-stopped", "停止"}, {"canceled", "取消"},     {"aborted", "中断"},
+      {"completed", "完了"}};
+  auto it = kTexts.find(state);
+  return it != kTexts.end() ? it->second : state;
 }
 
 std::string FormatHistoryTable(const std::vector<HistoryRow>& rows) {

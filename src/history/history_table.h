@@ -14,6 +14,11 @@ namespace tovrin {
 // (full-width characters count two). The reason comes last, unpadded.
 std::string FormatHistoryTable(const std::vector<HistoryRow>& rows);
 
+// A row's result and its CUPS job state as the history window and the
+// status page show them (Japanese); an unknown word as it is.
+std::string ResultText(const std::string& result);
+std::string CupsStateText(const std::string& state);
+
 // "YYYY-MM-DD HH:MM:SS" in local time; "-" for 0.
 std::string FormatLocalTime(int64_t ms_since_epoch);
 

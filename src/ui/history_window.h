@@ -7,16 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "history/history_table.h"
 #include "history/job_history.h"
 
 class QLabel;
 class QTableWidget;
 
 namespace tovrin {
-
-// The result and the spooler's job state as the window shows them.
-std::string ResultText(const std::string& result);
-std::string CupsStateText(const std::string& state);
 
 class HistoryWindow : public QWidget {
   Q_OBJECT
