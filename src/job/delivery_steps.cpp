@@ -24,6 +24,8 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
   host_.ReplaceLastLog(d.header + texts::kFinished);
   ++summary_.finished;
   if (!Record(d, result::kFinished, {})) return Outcome::StopJob;
+  ShowEnded(d.row, result::kFinished);
+  ShowQueued(d);
   batch_.push_back(d.row);  // marked, or deleted, once the row is committed
   return Outcome::Next;
 }
@@ -56,6 +58,8 @@ PlotJob::Outcome PlotJob::DeliverDrawing(Drawing& d) {
   ++summary_.finished;
   if (!Record(d, result::kDelivering, {}) || !CommitHistory()) return Outcome::StopJob;
   MarkDrawing(d.row);
+  ShowEnded(d.row, "delivered");
+  ShowQueued(d);
   return Outcome::Next;
 }
 

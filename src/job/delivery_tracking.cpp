@@ -44,6 +44,7 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
     host_.Wait(kDeliveryPollMs);
   }
   for (const HistoryRow& row : waiting) ReportWaiting(row);
+  deliveries_waiting_ = waiting.size();
 }
 
 // True once the delivery has ended, one way or the other.
@@ -57,6 +58,7 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
       row.result = result::kFinished;
       row.ended_ms = NowMs();
       if (!SaveRow(row)) return false;
+      ShowEnded(row, result::kFinished);
       MarkDrawing(row);
       if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(row);
       return true;
@@ -78,6 +80,7 @@ void PlotJob::DeliveryEnded(HistoryRow& row, const PrintJobStatus& status) {
   row.result = lost ? result::kLost : result::kFailed;
   row.ended_ms = NowMs();
   if (!SaveRow(row)) return;
+  ShowEnded(row, row.result);
   MarkDrawing(row);
   host_.AddLog(row.header + texts::kStopped);
   host_.AddLog(Reason((lost ? texts::kDeliveryLost : texts::kDeliveryFailed) + JobText(row) + " (" +

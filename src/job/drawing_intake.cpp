@@ -128,10 +128,12 @@ std::optional<bool> PlotJob::AlreadyHandled(const Candidate& c) {
   }
   if (!last) return HandledByMark(c);
   const std::string& r = last->result;
-  if (r == result::kDelivering || r == result::kSending || r == result::kLost) return true;
-  return options_.repeat &&
-         (r == result::kFinished || r == result::kRejected || r == result::kIncomplete ||
-          (r == result::kFailed && last->cups_job_id != 0));
+  const bool handled = r == result::kDelivering || r == result::kSending || r == result::kLost ||
+                       (options_.repeat && (r == result::kFinished || r == result::kRejected ||
+                                            r == result::kIncomplete ||
+                                            (r == result::kFailed && last->cups_job_id != 0)));
+  if (handled) NoteWaiting(c, *last);
+  return handled;
 }
 
 // A poller says "no drawings" once until the drawings in the folder change.
@@ -160,9 +162,9 @@ PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file
       file.Close();
       c.stamp = opened;  // changed since it was listed: being written
     }
-    if (options_.repeat) return Intake::Leave;
-    if (SteadySeconds() >= settle_deadline_ || host_.AbortRequested()) {
-      host_.AddLog(Reason(c.name + texts::kStillBeingWritten));
+    if (options_.repeat || SteadySeconds() >= settle_deadline_ || host_.AbortRequested()) {
+      if (!options_.repeat) host_.AddLog(Reason(c.name + texts::kStillBeingWritten));
+      NoteSettling(c);
       return Intake::Leave;
     }
     if (!CommitHistory()) return Intake::Leave;  // nothing waits uncommitted while we wait

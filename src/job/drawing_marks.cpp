@@ -78,9 +78,11 @@ std::optional<bool> PlotJob::HandledByMark(const Candidate& c) {
   }
   mark_faults_.erase(c.name);
   if (!mark.Matches(*c.stamp)) return false;  // rewritten or touched since it was plotted
+  HistoryRow marked;
+  marked.result = mark.state;
+  if (IsWaiting(mark.state) || mark.state == result::kLost) NoteWaiting(c, marked);
   if (IsWaiting(mark.state)) return AdoptMarked(c, mark);
-  if (mark.state == result::kLost) return true;
-  return options_.repeat;
+  return mark.state == result::kLost || options_.repeat;
 }
 
 // A delivery another program (or this one, before its history was lost)

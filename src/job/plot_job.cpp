@@ -82,6 +82,13 @@ uint64_t PlotJob::MaxDrawingBytes() const {
 }
 
 JobSummary PlotJob::Run() {
+  deliveries_waiting_ = 0;
+  RunJob();
+  ShowWaiting(deliveries_waiting_);
+  return summary_;
+}
+
+JobSummary PlotJob::RunJob() {
   summary_ = {};
   glf_names_.clear();
   glf_kept_.clear();
@@ -109,6 +116,7 @@ JobSummary PlotJob::Run() {
   std::optional<std::vector<Candidate>> candidates;
   if (!HistoryDown()) candidates = ListCandidates(chosen, folder, folder_state);
   if (!candidates) return summary_;
+  ShowListed(folder);
   if (candidates->empty()) ReportIdle(folder_state);
   host_.ProcessEvents();
   host_.ShowOfiFolder(folder);
@@ -176,6 +184,7 @@ void PlotJob::LogStopped(Drawing& d, const char* outcome, const std::string& rea
   host_.ReplaceLastLog(d.header + texts::kStopped);
   if (!reason.empty()) host_.AddLog(Reason(reason));
   ++summary_.stopped;
+  ShowEnded(d.row, outcome);
   RemoveStaleGlf(d);
   Record(d, outcome, reason);
 }

@@ -73,6 +73,8 @@ class PlotJob {
   enum class Outcome { Next, StopJob };
   enum class Intake { Ready, Skip, Leave };
 
+  JobSummary RunJob();
+
   // The job history (job_history_use.cpp): nothing is plotted or deleted
   // unless it answers.
   bool HistoryReady();
@@ -127,6 +129,15 @@ class PlotJob {
   void RemovePlottedOfi(const HistoryRow& row);
   void ReportWaiting(const HistoryRow& row);
 
+  // The status board (job_status.cpp).
+  void Show(const std::function<void(PollerState&)>& change);
+  void NoteWaiting(const Candidate& c, const HistoryRow& row);
+  void NoteSettling(const Candidate& c);
+  void ShowEnded(const HistoryRow& row, const std::string& outcome);
+  void ShowQueued(const Drawing& d);
+  void ShowListed(const std::string& folder);
+  void ShowWaiting(size_t deliveries_waiting);
+
   // The mark a plotted drawing carries (drawing_marks.cpp).
   void MarkDrawing(const HistoryRow& row);
   void UnmarkDrawing(const HistoryRow& row);
@@ -163,6 +174,8 @@ class PlotJob {
   std::string marks_note_;     // why drawings cannot carry marks, once said
   std::map<std::string, std::string> mark_faults_;   // drawing → the mark error last said
   std::map<int64_t, std::string> waiting_reported_;  // history row → the state last said
+  std::vector<WaitingDrawing> waiting_now_;          // left in the folder by this job
+  size_t deliveries_waiting_ = 0;
   // Drawings whose modification time lies ahead of the clock: the settle
   // time runs from when they were first seen as they are.
   struct Sighting {

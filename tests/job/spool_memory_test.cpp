@@ -193,3 +193,40 @@ TEST_F(SpoolMemoryTest, ReleaseMakesAKeptDrawingPlottableAgain) {
 
 }  // namespace
 }  // namespace tovrin
+
+namespace tovrin {
+namespace {
+
+// What the job shows of itself: the folder and its listing, what the
+// drawings came to, and those it left and why.
+TEST_F(SpoolMemoryTest, TheStatusBoardShowsResultsAndWhatWaitsWhy) {
+  AddDrawing("A.OFI", "A");
+  OfiBuilder().Header("CUT").Save(ofi / "CUT.OFI");  // no end marker
+  spooler.job_state = [](int) { return PrintJobStatus{State::Stopped, "stopped", "paused"}; };
+  StatusBoard board;
+  JobOptions o;
+  o.settle_seconds = 0;
+  o.repeat = true;
+  o.status = &board;
+  PlotJob poller(host, &spooler, start.path(), o);
+  poller.Run();
+  PollerState s = board.Snapshot();
+  EXPECT_EQ(s.ofi_folder, ofi.path());
+  EXPECT_GT(s.last_listing, 0);
+  EXPECT_EQ(s.results["delivered"], 1u);
+  EXPECT_EQ(s.results["incomplete"], 1u);
+  EXPECT_EQ(s.deliveries_waiting, 1u);
+  EXPECT_EQ(s.queued_latency.count, 1u);
+  EXPECT_GT(s.bytes_translated, 0u);
+  poller.Run();  // both are left now: one with CUPS, held; one cut short
+  s = board.Snapshot();
+  ASSERT_EQ(s.waiting.size(), 2u);
+  EXPECT_EQ(s.waiting[0].name, "A.OFI");
+  EXPECT_EQ(s.waiting[0].why, WaitingDrawing::Why::Held);
+  EXPECT_EQ(s.waiting[1].name, "CUT.OFI");
+  EXPECT_EQ(s.waiting[1].why, WaitingDrawing::Why::Incomplete);
+  EXPECT_EQ(s.history_fault, "");
+}
+
+}  // namespace
+}  // namespace tovrin
