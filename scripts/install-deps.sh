@@ -9,7 +9,7 @@ packages=(
   g++ cmake ninja-build pkg-config libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcups2-dev cups-daemon cups-client
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libsystemd-dev
   qt6-base-dev qt6-svg-dev fonts-ipafont-gothic hp2xx
   systemd desktop-file-utils groff-base dpkg-dev adduser qt6-qpa-plugins
   python3 clang libclang-rt-14-dev clang-format

@@ -1,16 +1,13 @@
-// The job host of tovrin-batch: log lines to stdout, abort on a signal.
+// The job host of tovrin-batch: log lines to stdout (or the journal, with
+// fields), abort on a signal.
 #pragma once
 
-#include <unistd.h>
-
 #include <atomic>
-#include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "app/journal.h"
 #include "job/job_host.h"
-#include "settings/setting_values.h"
 
 namespace tovrin {
 
@@ -19,42 +16,36 @@ class BatchHost : public JobHost {
   BatchHost(PlotSettings settings, const std::atomic<bool>& stop)
       : settings_(std::move(settings)), stop_(stop) {}
 
-  bool CaptureSettings(PlotSettings& settings, std::string&) override {
-    settings = settings_;
-    settings.OfiFMen = setting_values::kAutomatic;  // the batch program always searches the folder
-    return true;
-  }
+  bool CaptureSettings(PlotSettings& settings, std::string& error) override;
   // A line is printed once it is final: when the next one arrives or the job ends.
-  void AddLog(const std::string& line) override {
-    FlushLog();
-    pending_ = line;
-  }
-  void AddError(const std::string& line) override {
-    AddLog(line);
-    pending_error_ = true;
-  }
-  void ReplaceLastLog(const std::string& line) override { pending_ = line; }
+  void AddLog(const std::string& line) override;
+  void AddError(const std::string& line) override;
+  void ReplaceLastLog(const std::string& line) override;
+  // A drawing's final line carries its file name (and, in the journal, its
+  // file, result and CUPS job as fields).
+  void EndDrawing(const std::string& line, const DrawingReport& report) override;
+  // One line per delivery CUPS ended, completed or not.
+  void DeliveryEnded(const std::vector<std::string>& lines, const DrawingReport& report) override;
   void ProcessEvents() override {}
   bool AbortRequested() override { return stop_; }
   // Waits in small steps, so a signal ends the wait at once.
-  void Wait(int ms) override {
-    for (int waited = 0; waited < ms && !stop_; waited += 20) ::usleep(20000);
-  }
+  void Wait(int ms) override;
   std::string OutputPrinter() override { return settings_.Hprn; }
   void SetOutputPrinter(const std::string& name) override { settings_.Hprn = name; }
 
-  void FlushLog() {
-    if (!pending_) return;
-    std::cout << StdoutLine(*pending_, pending_error_) << std::endl;
-    pending_.reset();
-    pending_error_ = false;
-  }
+  void FlushLog();
 
  private:
+  struct Line {
+    std::string text;
+    bool error = false;
+    std::optional<DrawingReport> about;
+  };
+  void Add(Line line);
+
   PlotSettings settings_;
   const std::atomic<bool>& stop_;
-  std::optional<std::string> pending_;
-  bool pending_error_ = false;
+  std::optional<Line> pending_;
 };
 
 }  // namespace tovrin

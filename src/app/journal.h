@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <streambuf>
 #include <string>
 #include <string_view>
 
+#include "job/job_host.h"
 #include "job/job_texts.h"
 
 namespace tovrin {
@@ -21,26 +23,32 @@ inline constexpr const char* kJournalError = "<3>";
 inline constexpr const char* kJournalWarning = "<4>";
 inline constexpr const char* kJournalInfo = "<6>";
 
-// A job-log line with its priority: a drawing that was not plotted is an
-// error, an indented reason line a warning, everything else information.
+// A job-log line's syslog priority: a drawing that was not plotted (or a
+// line about the job as a whole that stopped it, `error`) is an error, an
+// indented reason line a warning, everything else information.
+inline int JournalPriority(const std::string& line, bool error = false) {
+  constexpr std::string_view kReasonIndent = "　　";
+  const std::string_view stopped = texts::kStopped;
+  if (error) return 3;
+  if (line.size() >= stopped.size() &&
+      line.compare(line.size() - stopped.size(), stopped.size(), stopped) == 0)
+    return 3;
+  return line.rfind(kReasonIndent, 0) == 0 ? 4 : 6;
+}
+
 // The journal starts a new record at a line break or NUL, so those become
 // blanks: a drawing's header text or file name cannot forge a record of its
 // own (say "\n<0>...") or lose the rest of its line to the default priority.
-// `error`: a line about the job as a whole that stopped it.
-inline std::string JournalLine(const std::string& line, bool error = false) {
-  constexpr std::string_view kReasonIndent = "　　";
-  const std::string_view stopped = texts::kStopped;
-  const char* priority = kJournalInfo;
-  if (error)
-    priority = kJournalError;
-  else if (line.size() >= stopped.size() &&
-           line.compare(line.size() - stopped.size(), stopped.size(), stopped) == 0)
-    priority = kJournalError;
-  else if (line.rfind(kReasonIndent, 0) == 0)
-    priority = kJournalWarning;
-  std::string out = priority;
+inline std::string OneLine(const std::string& line) {
+  std::string out;
   for (char c : line) out += (c == '\n' || c == '\r' || c == '\0') ? ' ' : c;
   return out;
+}
+
+// A job-log line as it goes to a journal stream: "<3>", "<4>" or "<6>" and
+// the line on one line.
+inline std::string JournalLine(const std::string& line, bool error = false) {
+  return "<" + std::to_string(JournalPriority(line, error)) + ">" + OneLine(line);
 }
 
 // True when `fd` is the stream systemd names in `journal_stream`
@@ -62,6 +70,11 @@ inline bool IsJournalStream(int fd, const char* journal_stream) {
 inline std::string StdoutLine(const std::string& line, bool error = false) {
   return IsJournalStream(1, std::getenv("JOURNAL_STREAM")) ? JournalLine(line, error) : line;
 }
+
+// Sends a job-log line to the journal as a record of its own, with the
+// drawing it is about as fields (TOVRIN_FILE, TOVRIN_RESULT, TOVRIN_PRINTER,
+// TOVRIN_CUPS_JOB). False when the journal cannot be reached.
+bool SendToJournal(const std::string& line, bool error, const std::optional<DrawingReport>& about);
 
 // Puts `prefix` in front of every line written through it.
 class LinePrefixBuffer : public std::streambuf {

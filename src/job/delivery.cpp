@@ -75,7 +75,9 @@ std::optional<SpoolerJob> DeliverGlf(Spooler& spooler, const std::string& printe
   }
   std::unique_ptr<PrinterConnection> connection = spooler.OpenPrinter(printer, reason);
   if (!connection) {
-    error = texts::kPrinterCannotOpen + printer + " (" + reason + ")";
+    // No name: neither Hprn nor a CUPS default, or no CUPS to ask.
+    error = printer.empty() ? texts::kNoPrinter + (" (" + reason + ")")
+                            : texts::kPrinterCannotOpen + printer + " (" + reason + ")";
     return std::nullopt;
   }
   SpoolerJob job;

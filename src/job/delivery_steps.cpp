@@ -21,7 +21,7 @@ PlotJob::Outcome PlotJob::FinishDrawing(const JobContext& job, Drawing& d) {
   const std::string& glf = d.temp_path.empty() ? d.glf_path : d.temp_path;
   if (glf_observer_) glf_observer_(d.name, glf);
   if (s.OfiOut == setting_values::kToPlotter && spooler_) return DeliverDrawing(d);
-  host_.ReplaceLastLog(d.header + texts::kFinished);
+  host_.EndDrawing(d.header + texts::kFinished, {d.name, result::kFinished, {}, 0, {}});
   ++summary_.finished;
   if (!Record(d, result::kFinished, {})) return Outcome::StopJob;
   ShowEnded(d.row, result::kFinished);
@@ -54,7 +54,8 @@ PlotJob::Outcome PlotJob::DeliverDrawing(Drawing& d) {
     return Outcome::StopJob;
   }
   // The OFI waits until the spooler reports the job completed.
-  host_.ReplaceLastLog(d.header + texts::kFinished);
+  host_.EndDrawing(d.header + texts::kFinished,
+                   {d.name, result::kDelivering, d.row.printer, d.row.cups_job_id, {}});
   ++summary_.finished;
   if (!Record(d, result::kDelivering, {}) || !CommitHistory()) return Outcome::StopJob;
   MarkDrawing(d.row);

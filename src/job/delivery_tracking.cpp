@@ -26,6 +26,13 @@ std::string StateText(const PrintJobStatus& status) {
   return status.reason.empty() ? status.state_text : status.state_text + ", " + status.reason;
 }
 
+// A job that waits for someone (a stopped queue, a job held): what the
+// administrator runs beside it.
+std::string WhatToRun(const HistoryRow& row) {
+  const std::string job = std::to_string(row.cups_job_id);
+  return " — lpstat -p " + row.printer + " / cupsenable " + row.printer + " / cancel " + job;
+}
+
 }  // namespace
 
 void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) {
@@ -53,12 +60,19 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
   const std::string before = row.cups_state + row.reason;
   row.cups_state = status.state_text;
   row.reason = status.reason;
+  if (status.state == State::Stopped) {
+    held_rows_.insert(row.id);
+  } else {
+    held_rows_.erase(row.id);
+  }
   switch (status.state) {
     case State::Completed:
       row.result = result::kFinished;
       row.ended_ms = NowMs();
       if (!SaveRow(row)) return false;
       ShowEnded(row, result::kFinished);
+      host_.DeliveryEnded({}, {row.drawing.name, "completed", row.printer, row.cups_job_id,
+                               texts::kDeliveryCompleted + JobText(row)});
       MarkDrawing(row);
       if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(row);
       return true;
@@ -82,9 +96,10 @@ void PlotJob::DeliveryEnded(HistoryRow& row, const PrintJobStatus& status) {
   if (!SaveRow(row)) return;
   ShowEnded(row, row.result);
   MarkDrawing(row);
-  host_.AddLog(row.header + texts::kStopped);
-  host_.AddLog(Reason((lost ? texts::kDeliveryLost : texts::kDeliveryFailed) + JobText(row) + " (" +
-                      StateText(status) + ")"));
+  const std::string why = (lost ? texts::kDeliveryLost : texts::kDeliveryFailed) + JobText(row) +
+                          " (" + StateText(status) + ")";
+  host_.DeliveryEnded({row.header + texts::kStopped, Reason(why)},
+                      {row.drawing.name, row.result, row.printer, row.cups_job_id, why});
   ++summary_.stopped;
 }
 
@@ -116,7 +131,8 @@ void PlotJob::ReportWaiting(const HistoryRow& row) {
   it->second = said;
   host_.AddLog(Reason(texts::kDeliveryWaiting + JobText(row) + " (" +
                       (row.cups_state.empty() ? "?" : row.cups_state) +
-                      (row.reason.empty() ? "" : ", " + row.reason) + ")"));
+                      (row.reason.empty() ? "" : ", " + row.reason) + ")" +
+                      (held_rows_.count(row.id) ? WhatToRun(row) : "")));
   if (!options_.repeat) ++summary_.stopped;
 }
 

@@ -11,6 +11,16 @@
 
 namespace tovrin {
 
+// What a drawing's final line is about, for a host that records more than
+// the line (the batch program adds the file name, and journal fields).
+struct DrawingReport {
+  std::string file;    // the OFI's name
+  std::string result;  // history_result::*, or "completed" for a job CUPS completed
+  std::string printer;
+  int cups_job = 0;
+  std::string reason;  // why it was not plotted, or CUPS's last word
+};
+
 class JobHost {
  public:
   virtual ~JobHost() = default;
@@ -25,6 +35,19 @@ class JobHost {
   // priority.
   virtual void AddError(const std::string& line) { AddLog(line); }
   virtual void ReplaceLastLog(const std::string& line) = 0;
+  // The drawing's line is final: `line` (its header and "出図終了" or
+  // "出図中止") replaces its "出図中" line.
+  virtual void EndDrawing(const std::string& line, const DrawingReport& report) {
+    (void)report;
+    ReplaceLastLog(line);
+  }
+  // CUPS ended a delivered drawing's job. `lines` are the job log's lines
+  // for it: none when it completed (the drawing's line said "出図終了"
+  // already), its "出図中止" line and the reason otherwise.
+  virtual void DeliveryEnded(const std::vector<std::string>& lines, const DrawingReport& report) {
+    (void)report;
+    for (const std::string& line : lines) AddLog(line);
+  }
   // Lets the window handle pending events; cheap enough to call per word.
   virtual void ProcessEvents() = 0;
   virtual bool AbortRequested() = 0;

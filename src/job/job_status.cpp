@@ -34,7 +34,7 @@ void PlotJob::NoteWaiting(const Candidate& c, const HistoryRow& row) {
   const std::string& r = row.result;
   Why why;
   if (r == result::kDelivering || r == result::kSending) {
-    why = HeldState(row.cups_state) ? Why::Held : Why::WithSpooler;
+    why = held_rows_.count(row.id) || HeldState(row.cups_state) ? Why::Held : Why::WithSpooler;
   } else if (r == result::kLost) {
     why = Why::Lost;
   } else if (r == result::kIncomplete) {

@@ -24,11 +24,15 @@ inline constexpr const char* kCannotCreate = " が作れません (";
 inline constexpr const char* kCannotWrite = " が書けません (";
 inline constexpr const char* kCannotDelete = " が消せません (";
 inline constexpr const char* kPrinterCannotOpen = "プリンタが開けません: ";
+inline constexpr const char* kNoPrinter =
+    "出力先のプリンタが決まりません。Hprn にキューの名前を設定するか、"
+    "OfiOut=ﾌｧｲﾙ で GLF をフォルダに残してください";
 inline constexpr const char* kPrinterRefused = "プリンタが文書を受け付けません: ";
 inline constexpr const char* kPrinterWriteFailed = "プリンタへの送信に失敗しました: ";
 inline constexpr const char* kGlfUnreadable = "GLF が読めません: ";
 inline constexpr const char* kDeliveryFailed =
     "プリンタのジョブが終わりませんでした。図面は残します: ";
+inline constexpr const char* kDeliveryCompleted = "プリンタのジョブが完了しました: ";
 inline constexpr const char* kDeliveryWaiting =
     "プリンタのジョブが完了していません。図面は残します: ";
 inline constexpr const char* kRestored =

@@ -181,7 +181,7 @@ void PlotJob::StartRow(Drawing& d, const Candidate& c) {
 // The drawing's line ends "出図中止" with its reason; no plot of it is left
 // under its GLF name (an earlier run's would pass for this one).
 void PlotJob::LogStopped(Drawing& d, const char* outcome, const std::string& reason) {
-  host_.ReplaceLastLog(d.header + texts::kStopped);
+  host_.EndDrawing(d.header + texts::kStopped, {d.name, outcome, d.row.printer, 0, reason});
   if (!reason.empty()) host_.AddLog(Reason(reason));
   ++summary_.stopped;
   ShowEnded(d.row, outcome);

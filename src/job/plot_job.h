@@ -174,7 +174,8 @@ class PlotJob {
   std::string marks_note_;     // why drawings cannot carry marks, once said
   std::map<std::string, std::string> mark_faults_;   // drawing → the mark error last said
   std::map<int64_t, std::string> waiting_reported_;  // history row → the state last said
-  std::vector<WaitingDrawing> waiting_now_;          // left in the folder by this job
+  std::set<int64_t> held_rows_;              // deliveries whose job waits for someone to act
+  std::vector<WaitingDrawing> waiting_now_;  // left in the folder by this job
   size_t deliveries_waiting_ = 0;
   // Drawings whose modification time lies ahead of the clock: the settle
   // time runs from when they were first seen as they are.

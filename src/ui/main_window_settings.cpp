@@ -182,6 +182,7 @@ void Form1::ApplyCommandLine() {
     single_run_timer_->start(kSingleRunDelayMs);
   } else {
     SetFieldText("Text12", setting_values::kDelete);
+    AddLog(ui_texts::kRepeatModeNote);  // what the command line changes, said before it happens
     if (mode_.interval_ms > 0) repeat_timer_->start(mode_.interval_ms);
   }
   create_button_->setText(Q(mode_.caption));

@@ -3,6 +3,10 @@
 
 namespace tovrin::ui_texts {
 
+// Repeat mode deletes finished drawings and saves that in the settings.
+inline constexpr const char* kRepeatModeNote =
+    "自動出図: 出図の終わった図面は消去します。終了時に Tovrin.sys に"
+    "「自動」(OfiFMen) と「消去」(OfiFEnd) を保存します";
 inline constexpr const char* kWindowTitle = "Zelk-HPGL2 出図 Ve1.25";
 
 inline constexpr const char* kCreate = "作成";

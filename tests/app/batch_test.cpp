@@ -24,9 +24,9 @@ using BatchRun = test::CommandRun;
 // Runs tovrin-batch in `folder` with the arguments (already quoted); stderr
 // goes into the output unless `stderr_to` names a file for it.
 BatchRun RunBatch(const TempFolder& folder, const std::string& args,
-                  const std::string& stderr_to = "&1") {
-  return test::RunCommand("cd '" + folder.path() + "' && '" TOVRIN_BATCH_PATH "' " + args + " 2>" +
-                          stderr_to);
+                  const std::string& stderr_to = "&1", const std::string& env = "") {
+  return test::RunCommand("cd '" + folder.path() + "' && " + env + "'" TOVRIN_BATCH_PATH "' " +
+                          args + " 2>" + stderr_to);
 }
 
 // Drawings written just before the run count as settled.
@@ -38,7 +38,9 @@ TEST(Batch, PlotsTheFolderAndPrintsTheFinalLines) {
   OfiBuilder().Header("PART-2").End().Save(dir / "P2.ofi");
   BatchRun r = RunBatch(dir, kKeepGlf + "--set OfiFMen=手動");
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(r.out, "PART-1          ,    　出図終了\nPART-2          ,    　出図終了\n");
+  // Each final line names its file.
+  EXPECT_EQ(r.out,
+            "PART-1          ,    　出図終了  P1.OFI\nPART-2          ,    　出図終了  P2.ofi\n");
   EXPECT_EQ(dir.ReadFile("P1.GLF"), "\x1b%-1BBPINPUSP0PGRP1;\033E");
   EXPECT_TRUE(dir.Exists("P2.ofi"));  // kept by default
   EXPECT_FALSE(dir.Exists("Tovrin.sys"));
@@ -115,6 +117,14 @@ TEST(Batch, FullWidthPlotterValueIsThePlotter) {
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find("　出図中止"), std::string::npos) << r.out;
   EXPECT_TRUE(dir.Exists("A.OFI"));
+
+  // No queue named and no CUPS to ask for a default: the line says which
+  // setting to set.
+  BatchRun unnamed = RunBatch(dir, "--set 'OfiOut=プロッタ' --settle 0", "&1",
+                              "CUPS_SERVER=/nonexistent/cups.sock ");
+  EXPECT_NE(unnamed.out.find("Hprn にキューの名前を設定するか、OfiOut=ﾌｧｲﾙ"), std::string::npos)
+      << unnamed.out;
+  EXPECT_TRUE(dir.Exists("A.OFI"));
 }
 
 TEST(Batch, SettingsFileProblemsAreWarnings) {
@@ -168,7 +178,7 @@ TEST(Batch, WatchRepeatsUntilTerminated) {
                                  "--set OfiFEnd=消去 --watch 0.5 & pid=$!; sleep 0.8; "
                                  "kill -TERM $pid; wait $pid");
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(r.out.rfind("                ,    　出図終了\n", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.rfind("                ,    　出図終了  A.OFI\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("図面が無いか、サイズが0です\n"), std::string::npos);
 }
 

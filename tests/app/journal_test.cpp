@@ -3,13 +3,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -115,13 +119,14 @@ TEST(Journal, BatchOutputWithAndWithoutTheJournal) {
   EXPECT_EQ(j.status, 1) << j.out;
   EXPECT_EQ(p.out.find('<'), std::string::npos) << p.out;
 
-  // Each journal line is the plain line with its priority in front.
+  // Each journal line is the plain line with its priority in front (here
+  // there is no journal socket: the stream takes them).
   std::istringstream plain_lines(p.out), journal_lines(j.out);
   std::string pl, jl;
   int lines = 0, errors = 0;
   while (std::getline(plain_lines, pl) && std::getline(journal_lines, jl)) {
     ++lines;
-    EXPECT_EQ(jl, JournalLine(pl));
+    EXPECT_EQ(jl.substr(3), pl);
     if (jl.rfind(kJournalError, 0) == 0) ++errors;
   }
   EXPECT_FALSE(std::getline(journal_lines, jl)) << j.out;
@@ -146,6 +151,77 @@ TEST(Journal, StderrWarningsAndRedirectedOutput) {
                     "' --set 'OfiOut=ﾌｧｲﾙ' >plain.txt 2>&1";
   EXPECT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(dir.ReadFile("plain.txt").rfind("GOOD", 0), 0u) << dir.ReadFile("plain.txt");
+}
+
+}  // namespace
+}  // namespace tovrin
+
+namespace tovrin {
+namespace {
+
+// One journal record: its fields, in the journal's native protocol
+// ("NAME=value\n", or "NAME\n" + 64-bit little-endian size + bytes + "\n").
+std::map<std::string, std::string> ParseRecord(const std::string& bytes) {
+  std::map<std::string, std::string> fields;
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t end = bytes.find('\n', at);
+    if (end == std::string::npos) break;
+    const std::string line = bytes.substr(at, end - at);
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) {
+      fields[line.substr(0, eq)] = line.substr(eq + 1);
+      at = end + 1;
+      continue;
+    }
+    uint64_t size = 0;
+    for (int i = 7; i >= 0; --i) size = size << 8 | static_cast<uint8_t>(bytes[end + 1 + i]);
+    fields[line] = bytes.substr(end + 9, size);
+    at = end + 9 + size + 1;
+  }
+  return fields;
+}
+
+// The journal's socket is bound by the test, in a mount namespace of the
+// batch program's own: what it sends as records arrives here.
+TEST(Journal, FinalLinesGoAsRecordsThatNameTheDrawing) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a mount namespace needs root";
+  TempFolder dir;
+  WriteTwoDrawings(dir);
+  SaveSettled(OfiBuilder().Header("EVIL").End(), dir / "C\n<0>X.OFI");
+  const int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string path = dir / "journal.socket";
+  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const std::string cmd =
+      "cd '" + dir.path() +
+      "' && exec >out.txt 2>&1; JOURNAL_STREAM=$(stat -c %d:%i out.txt) unshare -m sh -c '"
+      "mount --make-rprivate / && mount -t tmpfs none /run && mkdir -p /run/systemd/journal &&"
+      " touch /run/systemd/journal/socket && mount --bind \"$0\" /run/systemd/journal/socket &&"
+      " exec \"$1\" --set OfiOut=ﾌｧｲﾙ' '" +
+      path + "' '" TOVRIN_BATCH_PATH "'";
+  const int st = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1) << dir.ReadFile("out.txt");
+  EXPECT_EQ(dir.ReadFile("out.txt"), "");  // all went to the journal
+  std::map<std::string, std::map<std::string, std::string>> by_file;
+  int reasons = 0;
+  char buf[65536];
+  for (ssize_t n; (n = ::recv(sock, buf, sizeof buf, 0)) > 0;) {
+    auto f = ParseRecord(std::string(buf, static_cast<size_t>(n)));
+    EXPECT_EQ(f["MESSAGE"].find('\n'), std::string::npos) << f["MESSAGE"];
+    if (f.count("TOVRIN_FILE")) by_file[f["TOVRIN_FILE"]] = f;
+    reasons += f["PRIORITY"] == "4";
+  }
+  ::close(sock);
+  ASSERT_EQ(by_file.size(), 3u);
+  EXPECT_EQ(by_file["A.OFI"]["TOVRIN_RESULT"], "finished");
+  EXPECT_EQ(by_file["A.OFI"]["PRIORITY"], "6");
+  EXPECT_NE(by_file["A.OFI"]["MESSAGE"].find("GOOD"), std::string::npos);
+  EXPECT_EQ(by_file["B.OFI"]["TOVRIN_RESULT"], "incomplete");
+  EXPECT_EQ(by_file["B.OFI"]["PRIORITY"], "3");
+  EXPECT_EQ(by_file["C\n<0>X.OFI"]["TOVRIN_RESULT"], "finished");  // the name's bytes as they are
+  EXPECT_EQ(reasons, 1);                                           // B's reason
 }
 
 }  // namespace

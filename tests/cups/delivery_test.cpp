@@ -101,6 +101,8 @@ TEST_F(DeliveryTest, AStoppedQueueKeepsTheOfiAndTheDrawingIsNotPlottedAgain) {
   EXPECT_TRUE(ofi.Exists("A.OFI"));
   EXPECT_NE(host.log.back().find("プリンタのジョブが完了していません"), std::string::npos)
       << host.log.back();
+  // What the administrator runs beside it.
+  EXPECT_NE(host.log.back().find("cupsenable " + cups.queue), std::string::npos) << host.log.back();
   HistoryRow row = LastRow();
   EXPECT_EQ(row.result, "delivering");
   EXPECT_FALSE(row.reason.empty());  // the stopped printer's message
@@ -171,6 +173,16 @@ TEST_F(DeliveryTest, TwoPollersDeliverEachDrawingOnce) {
   EXPECT_EQ(plotter.Jobs().size(), 12u);
   EXPECT_EQ(first.Count("　出図終了") + second.Count("　出図終了"), 12)
       << first.Output() << second.Output();
+  // Someone reading only the output sees each file reach the plotter: its
+  // final line names it, and one more line says CUPS completed its job.
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "D" + std::to_string(10 + i) + ".OFI";
+    EXPECT_EQ(first.Count("　出図終了  " + name) + second.Count("　出図終了  " + name), 1) << name;
+    EXPECT_EQ(first.Count("プリンタのジョブが完了しました: " + name) +
+                  second.Count("プリンタのジョブが完了しました: " + name),
+              1)
+        << name;
+  }
 }
 
 }  // namespace

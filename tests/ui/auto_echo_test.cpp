@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "ofi_builder.h"
+#include "ui/ui_texts.h"
 #include "window_fixture.h"
 
 namespace tovrin::test {
@@ -81,8 +82,11 @@ TEST_F(AutoEchoTest, RepeatModePrintsTooInteractiveDoesNot) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !echo.str().empty(); }, 5000));
   window->close();
   std::vector<std::string> lines = Lines(echo.str());
-  ASSERT_GE(lines.size(), 1u);
-  EXPECT_TRUE(lines[0].ends_with(kFinished)) << lines[0];
+  ASSERT_GE(lines.size(), 2u);
+  // First what the command line changes: finished drawings are deleted,
+  // and that is saved in Tovrin.sys.
+  EXPECT_EQ(lines[0], ui_texts::kRepeatModeNote);
+  EXPECT_TRUE(lines[1].ends_with(kFinished)) << lines[1];
 }
 
 TEST_F(AutoEchoTest, TheProgramPrintsToStdoutAndExitsOne) {

@@ -12,6 +12,7 @@
 #include "ofi_builder.h"
 #include "settings/values.h"
 #include "ui/auto_mode.h"
+#include "ui/ui_texts.h"
 #include "window_fixture.h"
 
 namespace tovrin::test {
@@ -239,7 +240,8 @@ TEST_F(LifecycleTest, RepeatTickDuringACreateJobIsSkippedAndRearmed) {
     return !Timer("Timer1")->isActive() || Timer("Timer1")->interval() == 30000;
   });
   EXPECT_TRUE(ticked);
-  EXPECT_EQ(Log(), std::vector<std::string>{Line("BIG", "　出図終了")});
+  EXPECT_EQ(Log(),
+            (std::vector<std::string>{ui_texts::kRepeatModeNote, Line("BIG", "　出図終了")}));
   EXPECT_TRUE(Timer("Timer1")->isActive());
   EXPECT_EQ(Timer("Timer1")->interval(), 30000);
   EXPECT_EQ(Caption("Command1"), "自動\r 30秒");  // a repeat keeps its caption
