@@ -33,6 +33,12 @@ uint64_t StateOf(const std::vector<StampedEntry>& entries) {
   return h;
 }
 
+// The names a listing of the folder takes: drawings, and what a killed run
+// may have left (its temporary files, a file it had moved aside to delete).
+bool ListedName(const std::string& name) {
+  return IsOfiName(name) || IsJobTempName(name) || IsAsideName(name);
+}
+
 }  // namespace
 
 // Another program plotting the folder makes this job a no-op, reported once
@@ -55,24 +61,31 @@ bool PlotJob::LockFolder(FolderLock& lock, const std::string& folder) {
 // What a killed run left goes; under the folder lock, no running job's file
 // is touched. A file it had moved aside to delete goes only if its mark says
 // it is a plotted drawing: otherwise it may be someone's new drawing, and it
-// gets a visible name of its own.
-void PlotJob::CleanFolder(const std::string& folder) {
-  std::string error;
-  RemoveStaleTemps(folder, error);
-  if (!error.empty()) host_.AddLog(Reason(folder + texts::kCannotDelete + error + ")"));
-  auto asides = ListStamped(folder, IsAsideName, error);
-  for (const StampedEntry& e : asides.value_or(std::vector<StampedEntry>{})) {
-    PlotMark mark;
-    const bool plotted = e.stamp.regular &&
-                         ReadPlotMarkAt(folder, e.name, mark, error) == MarkAccess::Done &&
-                         mark.Matches(e.stamp) && mark.state == result::kFinished;
-    std::string kept_as;
-    if (plotted ? RemoveEntry(folder, e.name, error)
-                : RestoreAside(folder, e.name, kept_as, error)) {
-      if (!plotted) host_.AddLog(Reason(texts::kRestored + kept_as));
-    } else {
+// gets a visible name of its own. Takes those entries out of `entries`.
+void PlotJob::CleanFolder(const std::string& folder, std::vector<StampedEntry>& entries) {
+  for (const StampedEntry& e : entries) {
+    std::string error;
+    if (IsAsideName(e.name)) {
+      PutAside(folder, e);
+    } else if (IsJobTempName(e.name) && (e.stamp.regular || e.stamp.link) &&
+               !RemoveEntry(folder, e.name, error)) {
       host_.AddLog(Reason(e.name + texts::kCannotDelete + error + ")"));
     }
+  }
+  std::erase_if(entries,
+                [](const StampedEntry& e) { return IsJobTempName(e.name) || IsAsideName(e.name); });
+}
+
+void PlotJob::PutAside(const std::string& folder, const StampedEntry& e) {
+  std::string error, kept_as;
+  PlotMark mark;
+  const bool plotted = e.stamp.regular &&
+                       ReadPlotMarkAt(folder, e.name, mark, error) == MarkAccess::Done &&
+                       mark.Matches(e.stamp) && mark.state == result::kFinished;
+  if (plotted ? RemoveEntry(folder, e.name, error) : RestoreAside(folder, e.name, kept_as, error)) {
+    if (!plotted) host_.AddLog(Reason(texts::kRestored + kept_as));
+  } else {
+    host_.AddLog(Reason(e.name + texts::kCannotDelete + error + ")"));
   }
 }
 
@@ -90,12 +103,14 @@ std::optional<std::vector<PlotJob::Candidate>> PlotJob::ListCandidates(
       listed.push_back({name, folder, StampOf(JoinPath(folder, name), ignored), true});
     }
   } else {
-    auto entries = ListStamped(folder, IsOfiName, error);
+    // One listing for the drawings and what a killed run left.
+    auto entries = ListStamped(folder, ListedName, error);
     if (!entries) {
       host_.AddLog(Reason(texts::kFolderUnreadable + folder + " (" + error + ")"));
       summary_.failed = true;
       return std::nullopt;
     }
+    CleanFolder(folder, *entries);
     folder_state = StateOf(*entries);
     // A link is listed to be refused with its reason, never followed.
     for (StampedEntry& e : *entries)

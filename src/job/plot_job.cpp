@@ -107,7 +107,6 @@ JobSummary PlotJob::RunJob() {
   if (settings.OfiFMen == setting_values::kManual) chosen = host_.ChooseFiles(folder);
   FolderLock lock;
   if (!LockFolder(lock, folder)) return summary_;
-  CleanFolder(folder);
   // Nothing is plotted unless the record of what was plotted can be read
   // and written.
   if (!HistoryReady()) return summary_;

@@ -90,7 +90,8 @@ class PlotJob {
 
   // Which drawings, and when (drawing_intake.cpp).
   bool LockFolder(FolderLock& lock, const std::string& folder);
-  void CleanFolder(const std::string& folder);
+  void CleanFolder(const std::string& folder, std::vector<StampedEntry>& entries);
+  void PutAside(const std::string& folder, const StampedEntry& e);
   std::optional<std::vector<Candidate>> ListCandidates(
       const std::optional<std::vector<std::string>>& chosen, const std::string& folder,
       uint64_t& folder_state);
