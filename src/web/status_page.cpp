@@ -24,6 +24,15 @@ th{background:#eee;position:sticky;top:0}
 td.num{text-align:right}td.reason{white-space:normal;min-width:12em}
 td.pic img{max-width:96px;max-height:64px;background:#fff;border:1px solid #ccc}
 .bad{color:#b00000;font-weight:bold}.wait{color:#8a5a00}.ok{color:#006400}
+@media (max-width:640px){
+#history table,#history tbody,#history tr,#history td{display:block}
+#history thead{display:none}
+#history tr{border-bottom:2px solid #bbb;padding:.3em 0}
+#history td{border:0;white-space:normal;padding:.1em .5em;text-align:left}
+#history td::before{content:attr(data-label);color:#666;display:inline-block;min-width:5.5em}
+#history td:empty{display:none}
+#history td.pic::before{content:none}
+}
 )";
 
 // Every 5 s the page fetches itself and swaps in the new #live part; the
@@ -117,24 +126,29 @@ void Waiting(std::string& out, const StatusView& view) {
   out += "</tbody></table></div></section>\n";
 }
 
-std::string Cell(const char* cls, const std::string& html) {
-  return std::string("<td class=\"") + cls + "\">" + html + "</td>";
+// A cell with its heading as a label, shown beside it where the rows stack.
+std::string Cell(size_t column, const char* cls, const std::string& html) {
+  return std::string("<td class=\"") + cls + "\" data-label=\"" + texts::kHeadings[column] + "\">" +
+         html + "</td>";
+}
+
+std::string Picture(const ShownRow& shown) {
+  if (shown.preview_url.empty()) return {};
+  const std::string url = H(shown.preview_url);
+  return "<a href=\"" + url + "\"><img loading=\"lazy\" alt=\"\" src=\"" + url + "\"></a>";
 }
 
 std::string Row(const ShownRow& shown) {
   const HistoryRow& r = shown.row;
-  std::string picture;
-  if (!shown.preview_url.empty())
-    picture = "<a href=\"" + H(shown.preview_url) + "\"><img loading=\"lazy\" alt=\"\" src=\"" +
-              H(shown.preview_url) + "\"></a>";
-  return "<tr>" + Cell("start", FormatLocalTime(r.started_ms)) +
-         Cell("end", FormatLocalTime(r.ended_ms)) + Cell("file", H(r.drawing.name)) +
-         Cell("header", H(r.header)) + Cell("num", std::to_string(r.drawing.size)) +
-         Cell("num", std::to_string(r.glf_bytes)) + "<td class=\"result " + ResultClass(r.result) +
-         "\">" + H(ResultLabel(r.result)) + "</td>" + Cell("printer", H(r.printer)) +
-         Cell("num", r.cups_job_id ? std::to_string(r.cups_job_id) : std::string()) +
-         Cell("state", H(CupsStateLabel(r.cups_state))) + Cell("reason", H(r.reason)) +
-         Cell("pic", picture) + "</tr>\n";
+  const std::string result = std::string("result ") + ResultClass(r.result);
+  return "<tr>" + Cell(0, "pic", Picture(shown)) + Cell(1, "start", FormatLocalTime(r.started_ms)) +
+         Cell(2, "end", FormatLocalTime(r.ended_ms)) + Cell(3, "file", H(r.drawing.name)) +
+         Cell(4, "header", H(r.header)) + Cell(5, "num", std::to_string(r.drawing.size)) +
+         Cell(6, "num", std::to_string(r.glf_bytes)) +
+         Cell(7, result.c_str(), H(ResultLabel(r.result))) + Cell(8, "printer", H(r.printer)) +
+         Cell(9, "num", r.cups_job_id ? std::to_string(r.cups_job_id) : std::string()) +
+         Cell(10, "state", H(CupsStateLabel(r.cups_state))) + Cell(11, "reason", H(r.reason)) +
+         "</tr>\n";
 }
 
 void History(std::string& out, const StatusView& view) {

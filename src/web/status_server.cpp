@@ -92,6 +92,7 @@ bool StatusServer::Impl::Bind(std::string& error) {
             (errno ? std::strerror(errno) : "no such address") + ")";
     return false;
   }
+  server.WidenBacklog();
   port = bound;
   return true;
 }
@@ -155,6 +156,7 @@ void StatusServer::Stop() {
   }
   lock.unlock();
   if (impl_->thread.joinable()) impl_->thread.join();
+  impl_->server.CloseBound();
   impl_->server.Pool().Stop();
 }
 

@@ -29,10 +29,10 @@ inline constexpr const char* kRows = "件";
 inline constexpr const char* kUpdated = "更新 ";
 inline constexpr const char* kOffline = "接続できません。再接続を待っています";
 
-// The history table: the window's headings, then the picture.
-inline constexpr const char* kHeadings[] = {"開始",   "終了", "ファイル", "図面",
-                                            "OFI",    "GLF",  "結果",     "プリンタ",
-                                            "ジョブ", "状態", "理由",     "イメージ"};
+// The history table: the picture, then the window's headings.
+inline constexpr const char* kHeadings[] = {"イメージ", "開始",   "終了", "ファイル",
+                                            "図面",     "OFI",    "GLF",  "結果",
+                                            "プリンタ", "ジョブ", "状態", "理由"};
 inline constexpr const char* kWaitingHeadings[] = {"ファイル", "待ちの理由", "詳細"};
 
 // Why a drawing waits.
