@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "batch_process.h"
@@ -94,6 +97,61 @@ TEST_F(WebServer, PageShowsHostileTextsAsText) {
   EXPECT_NE(page.find("<td class=\"why\">ジョブ不明"), std::string::npos);
   EXPECT_NE(page.find("<meta name=\"viewport\""), std::string::npos);
   EXPECT_EQ(page.find("src=\"http"), std::string::npos);  // nothing from elsewhere
+}
+
+TEST_F(WebServer, MetricsFollowTheTextFormat) {
+  board_.Update([](PollerState& s) {
+    s.results["finished"] = 4;
+    s.results["odd\"\\\n"] = 1;
+    s.bytes_translated = 123456;
+    s.deliveries_waiting = 2;
+    s.last_listing = 1700000000.5;
+    s.waiting.push_back({"A.OFI", WaitingDrawing::Why::Held, ""});
+    for (double v : {0.005, 0.2, 0.2, 3.0, 60.0}) s.queued_latency.Observe(v);
+  });
+  Serve();
+  const std::string text = BodyOf(Get(port_, "/metrics"));
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n');
+  const std::regex help(R"(# HELP (tovrin_[a-z_]+) [^\n]+)");
+  const std::regex type(R"(# TYPE (tovrin_[a-z_]+) (counter|gauge|histogram))");
+  const std::regex sample(
+      R"((tovrin_[a-z_]+)(\{[a-z_]+="(?:\\.|[^"\\])*"(?:,[a-z_]+="(?:\\.|[^"\\])*")*\})? )"
+      R"((NaN|[+-]Inf|-?[0-9]+(?:\.[0-9]+)?(?:e[+-]?[0-9]+)?))");
+  std::map<std::string, std::string> types, values;
+  std::vector<uint64_t> buckets;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, help)) continue;
+    if (std::regex_match(line, m, type)) {
+      EXPECT_TRUE(types.emplace(m[1], m[2]).second) << "TYPE twice: " << line;
+      continue;
+    }
+    ASSERT_TRUE(std::regex_match(line, m, sample)) << line;
+    const std::string family =
+        std::regex_replace(m[1].str(), std::regex("_(bucket|sum|count)$"), "");
+    EXPECT_TRUE(types.count(m[1]) || types[family] == "histogram") << "no TYPE before " << line;
+    values[m[1].str() + m[2].str()] = m[3];
+    if (m[1] == "tovrin_queued_latency_seconds_bucket") buckets.push_back(std::stoull(m[3]));
+  }
+  EXPECT_EQ(values["tovrin_drawings_total{result=\"finished\"}"], "4");
+  EXPECT_EQ(values["tovrin_drawings_total{result=\"odd\\\"\\\\\\n\"}"], "1");
+  EXPECT_EQ(values["tovrin_drawings_total{result=\"lost\"}"], "0");
+  EXPECT_EQ(values["tovrin_translated_bytes_total"], "123456");
+  EXPECT_EQ(values["tovrin_deliveries_waiting"], "2");
+  EXPECT_EQ(values["tovrin_drawings_waiting{why=\"held\"}"], "1");
+  EXPECT_EQ(values["tovrin_last_listing_timestamp_seconds"], "1700000000.5");
+  EXPECT_EQ(values["tovrin_history_up"], "1");
+  EXPECT_EQ(types["tovrin_queued_latency_seconds"], "histogram");
+  EXPECT_EQ(values["tovrin_queued_latency_seconds_bucket{le=\"0.01\"}"], "1");
+  EXPECT_EQ(values["tovrin_queued_latency_seconds_bucket{le=\"0.25\"}"], "3");
+  EXPECT_EQ(values["tovrin_queued_latency_seconds_bucket{le=\"10\"}"], "4");
+  EXPECT_EQ(values["tovrin_queued_latency_seconds_bucket{le=\"+Inf\"}"], "5");
+  EXPECT_EQ(values["tovrin_queued_latency_seconds_count"], "5");
+  EXPECT_DOUBLE_EQ(std::stod(values["tovrin_queued_latency_seconds_sum"]), 63.405);
+  EXPECT_TRUE(std::is_sorted(buckets.begin(), buckets.end()));  // cumulative
+  EXPECT_EQ(buckets.size(), 11u);
 }
 
 // Each picture a test swaps after the page listed it as a plain file.
