@@ -70,12 +70,8 @@ void History(StatusSource& source, const httplib::Request& req, httplib::Respons
     return Text(res, 400,
                 "limit: a whole number from 1 to " + std::to_string(kMaxApiRows) +
                     "; result: all, failed or waiting");
-  std::vector<HistoryRow> rows;
-  std::string error;
-  const HistoryReader::Outcome outcome = source.History().Read(
-      [&](JobHistory& history) { return history.Last(*limit, *filter, rows); }, error);
-  std::reverse(rows.begin(), rows.end());  // newest first, as on the page
-  res.set_content(HistoryJson(rows, outcome, error), "application/json");
+  const auto read = source.Rows(*limit, *filter);
+  res.set_content(HistoryJson(read->rows, read->outcome, read->error), "application/json");
 }
 
 // Only the picture of a drawing the page lists, by its exact name, as a

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "job/plot_job.h"
 #include "web/preview_files.h"
 #include "web/status_labels.h"
@@ -90,6 +92,20 @@ std::shared_ptr<const StatusView> StatusSource::View() {
     built_ = now;
   }
   return view_;
+}
+
+std::shared_ptr<const HistoryRead> StatusSource::Rows(int count, RowFilter filter) {
+  std::lock_guard lock(mutex_);
+  const auto now = std::chrono::steady_clock::now();
+  if (rows_.size() >= 16) rows_.clear();  // any limit may be asked for: keep few
+  KeptRows& kept = rows_[{count, filter}];
+  if (kept.read && now - kept.at < kMaxAge) return kept.read;
+  auto read = std::make_shared<HistoryRead>();
+  read->outcome = history_.Read(
+      [&](JobHistory& history) { return history.Last(count, filter, read->rows); }, read->error);
+  std::reverse(read->rows.begin(), read->rows.end());
+  kept = {read, now};
+  return read;
 }
 
 std::shared_ptr<const StatusView> StatusSource::Build() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -44,6 +45,13 @@ struct StatusView {
   std::set<std::string> pictures;
 };
 
+// Rows of /api/history, newest first.
+struct HistoryRead {
+  HistoryReader::Outcome outcome = HistoryReader::Outcome::NoHistory;
+  std::string error;
+  std::vector<HistoryRow> rows;
+};
+
 class StatusSource {
  public:
   StatusSource(const StatusBoard& board, std::string history_path,
@@ -51,6 +59,8 @@ class StatusSource {
 
   // The view, gathered again when the last one is older than a second.
   std::shared_ptr<const StatusView> View();
+  // The newest `count` rows passing `filter`, read again when older than a second.
+  std::shared_ptr<const HistoryRead> Rows(int count, RowFilter filter);
   HistoryReader& History() { return history_; }
   const std::optional<std::string>& PreviewFolder() const { return preview_folder_; }
 
@@ -65,6 +75,11 @@ class StatusSource {
   std::mutex mutex_;
   std::shared_ptr<const StatusView> view_;
   std::chrono::steady_clock::time_point built_;
+  struct KeptRows {
+    std::shared_ptr<const HistoryRead> read;
+    std::chrono::steady_clock::time_point at;
+  };
+  std::map<std::pair<int, RowFilter>, KeptRows> rows_;
 };
 
 // "settling", "incomplete", "with_spooler", "held", "lost", "failed".
