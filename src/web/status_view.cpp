@@ -28,10 +28,15 @@ void AddWaiting(StatusView& view, WaitingEntry entry) {
   view.waiting.push_back(std::move(entry));
 }
 
+// "ジョブ 12 保留 reason", leaving out what is not known.
 std::string Detail(const HistoryRow& row) {
-  std::string detail = CupsStateLabel(row.cups_state);
-  if (row.cups_job_id) detail = std::to_string(row.cups_job_id) + " " + detail;
-  if (!row.reason.empty()) detail += (detail.empty() ? "" : ": ") + row.reason;
+  std::string detail;
+  const auto add = [&](const std::string& part) {
+    if (!part.empty()) detail += (detail.empty() ? "" : " ") + part;
+  };
+  if (row.cups_job_id) add("ジョブ " + std::to_string(row.cups_job_id));
+  add(CupsStateLabel(row.cups_state));
+  add(row.reason);
   return detail;
 }
 
