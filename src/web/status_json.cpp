@@ -63,6 +63,7 @@ std::string StatusJson(const StatusView& view) {
     json.Field("source", w.from_history ? "history" : "poller").EndObject();
   }
   json.EndArray();
+  json.Field("waiting_left_off", static_cast<uint64_t>(view.waiting_left_off));
   json.EndObject();
   return json.Text();
 }

@@ -110,7 +110,7 @@ void Poller(std::string& out, const StatusView& view) {
 
 void Waiting(std::string& out, const StatusView& view) {
   out += std::string("<section id=\"waiting\"><h2>") + texts::kWaitingTitle + " (" +
-         std::to_string(view.waiting.size()) + texts::kRows + ")</h2>\n";
+         std::to_string(view.waiting.size() + view.waiting_left_off) + texts::kRows + ")</h2>\n";
   if (view.waiting.empty()) {
     out += std::string("<p>") + texts::kNothingWaiting + "</p></section>\n";
     return;

@@ -19,6 +19,8 @@
 namespace tovrin::web {
 
 inline constexpr int kPageRows = 200;
+// A folder may hold thousands of drawings that wait: the page shows this many.
+inline constexpr size_t kMaxWaitingShown = 500;
 
 // A drawing that waits, from the poller's last listing or from the history
 // (deliveries not finished, lost deliveries).
@@ -41,6 +43,7 @@ struct StatusView {
   std::string history_error;
   std::vector<ShownRow> rows;  // newest first
   std::vector<WaitingEntry> waiting;
+  size_t waiting_left_off = 0;  // past kMaxWaitingShown
   // Picture names ("NAME.png") of the drawings listed: the only files served.
   std::set<std::string> pictures;
 };

@@ -64,6 +64,7 @@ TEST_F(WebServer, JsonKeepsItsShapeWhateverTheBytes) {
   EXPECT_EQ(status["poller"]["results"]["finished"], 3);
   EXPECT_EQ(status["history"]["read"], "ok");
   ASSERT_EQ(status["waiting"].size(), 2u);
+  EXPECT_EQ(status["waiting_left_off"], 0);
   EXPECT_EQ(status["waiting"][0]["why"], "settling");
   EXPECT_EQ(status["waiting"][1]["detail"], "queue \"stopped\"\n");
 
@@ -76,6 +77,18 @@ TEST_F(WebServer, JsonKeepsItsShapeWhateverTheBytes) {
   ASSERT_EQ(failed["rows"].size(), 1u);
   EXPECT_EQ(failed["rows"][0]["result"], "failed");
   EXPECT_EQ(Json::parse(BodyOf(Get(port_, "/api/history?limit=1")))["rows"].size(), 1u);
+}
+
+TEST_F(WebServer, AFolderFullOfWaitingDrawingsIsShownInPart) {
+  board_.Update([](PollerState& s) {
+    for (int i = 0; i < 1000; ++i)
+      s.waiting.push_back({"W" + std::to_string(i) + ".OFI", WaitingDrawing::Why::Settling, ""});
+  });
+  Serve();
+  const Json status = Json::parse(BodyOf(Get(port_, "/api/status")));
+  EXPECT_EQ(status["waiting"].size(), web::kMaxWaitingShown);
+  EXPECT_EQ(status["waiting_left_off"], 1000 - web::kMaxWaitingShown);
+  EXPECT_NE(BodyOf(Get(port_, "/")).find("(1000件)"), std::string::npos);
 }
 
 TEST_F(WebServer, PageShowsHostileTextsAsText) {
