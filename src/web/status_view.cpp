@@ -23,6 +23,10 @@ double WallSeconds() {
 }
 
 void AddWaiting(StatusView& view, WaitingEntry entry) {
+  if (view.waiting.size() >= kMaxWaitingShown) {
+    ++view.waiting_left_off;
+    return;
+  }
   for (const WaitingEntry& e : view.waiting)
     if (e.name == entry.name) return;  // the poller's own listing says it best
   view.waiting.push_back(std::move(entry));
@@ -129,12 +133,14 @@ void StatusSource::ReadHistory(StatusView& view) {
   view.history = history_.Read(
       [&](JobHistory& history) {
         read.waiting = view.waiting;
+        read.waiting_left_off = view.waiting_left_off;
         return ReadRows(history, read);
       },
       view.history_error);
   if (view.history != HistoryReader::Outcome::Read) return;
   view.rows = std::move(read.rows);
   view.waiting = std::move(read.waiting);
+  view.waiting_left_off = read.waiting_left_off;
 }
 
 // A picture is shown only when it is a plain file of the preview folder
