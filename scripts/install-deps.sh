@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev qt6-svg-dev fonts-ipafont-gothic hp2xx
   systemd desktop-file-utils groff-base dpkg-dev adduser qt6-qpa-plugins
   python3 clang libclang-rt-14-dev clang-format
+  libcpp-httplib-dev nlohmann-json3-dev chromium chromium-driver python3-selenium
 )
 
 # What only the tests, the benchmarks and the package checks use.
@@ -20,6 +21,7 @@ test_only=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev cups-daemon cups-client hp2xx
   systemd desktop-file-utils groff-base dpkg-dev adduser qt6-qpa-plugins
   python3 clang libclang-rt-14-dev clang-format
+  nlohmann-json3-dev chromium chromium-driver python3-selenium
 )
 
 if [ "${1:-}" = --demo ]; then

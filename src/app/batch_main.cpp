@@ -1,7 +1,7 @@
 // tovrin-batch: runs plot jobs without a window.
 //
 //   tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS] [--settle SECONDS]
-//                [--preview DIR] [--wait-delivered SECONDS]
+//                [--preview DIR] [--wait-delivered SECONDS] [--http ADDRESS:PORT]
 //   tovrin-batch --history [N] [--only failed|waiting] | --release FILE... | --check
 //   tovrin-batch --help | --version
 //
@@ -16,7 +16,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +39,9 @@
 #include "preview/glf_preview.h"
 #include "preview/preview_texts.h"
 #endif
+#ifdef TOVRIN_WITH_WEB
+#include "web/status_server.h"
+#endif
 
 namespace {
 
@@ -49,7 +54,8 @@ void OnSignal(int) { g_stop = true; }
 int Usage(const std::string& message) {
   std::cerr << "tovrin-batch: " << message << "\n"
             << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]"
-               " [--settle SECONDS] [--preview DIR] [--wait-delivered SECONDS]\n"
+               " [--settle SECONDS] [--preview DIR] [--wait-delivered SECONDS]"
+               " [--http ADDRESS:PORT]\n"
                "       tovrin-batch --history [N] [--only failed|waiting] | --release FILE... |"
                " --check\n"
                "       tovrin-batch --help | --version\n";
@@ -102,6 +108,54 @@ void WritePreview(const std::string& folder, const std::string& name, const std:
 }
 #endif
 
+// What the job shows of itself, and the status page that serves it with
+// --http on threads of its own; without --http no thread is started and
+// no socket opened. What the page cannot do goes to stderr; plotting goes on.
+class StatusPage {
+ public:
+  StatusPage(const tovrin::BatchOptions& opt, const tovrin::PlotSettings& settings,
+             const std::string& start_folder, tovrin::JobOptions& job_options) {
+    job_options.status = &board_;
+#ifdef TOVRIN_WITH_WEB
+    if (!opt.http) return;
+    board_.Update([&](tovrin::PollerState& s) {
+      s.start_folder = start_folder;
+      s.ofi_folder = tovrin::ResolveOfiFolder(start_folder, settings.OfiFile);
+      s.printer = settings.Hprn;
+      s.started = static_cast<double>(std::time(nullptr));
+    });
+    tovrin::web::StatusServerOptions options;
+    options.address = *opt.http;
+    options.history_path = tovrin::JoinPath(start_folder, tovrin::kHistoryFileName);
+    options.preview_folder = opt.preview_folder;
+    options.log = [](const std::string& line) { std::cerr << "tovrin-batch: " + line + "\n"; };
+    server_ = std::make_unique<tovrin::web::StatusServer>(board_, std::move(options));
+    std::string error;
+    if (!server_->Start(error)) std::cerr << "tovrin-batch: --http: " << error << "\n";
+#else
+    (void)opt, (void)settings, (void)start_folder;
+#endif
+  }
+
+ private:
+  tovrin::StatusBoard board_;
+#ifdef TOVRIN_WITH_WEB
+  std::unique_ptr<tovrin::web::StatusServer> server_;
+#endif
+};
+
+// An option this build cannot honour, or null.
+const char* NotBuiltFor(const tovrin::BatchOptions& opt) {
+#ifndef TOVRIN_WITH_PREVIEW
+  if (opt.preview_folder) return "this tovrin-batch was built without previews";
+#endif
+#ifndef TOVRIN_WITH_WEB
+  if (opt.http) return "this tovrin-batch was built without the status page (--http)";
+#endif
+  (void)opt;
+  return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,9 +170,7 @@ int main(int argc, char** argv) {
     case tovrin::BatchCommandLine::Action::Run: break;
   }
   const tovrin::BatchOptions& opt = command_line.options;
-#ifndef TOVRIN_WITH_PREVIEW
-  if (opt.preview_folder) return Usage("this tovrin-batch was built without previews");
-#endif
+  if (const char* missing = NotBuiltFor(opt)) return Usage(missing);
   const std::string start_folder = tovrin::CurrentFolder();
   if (opt.history_rows)
     return tovrin::PrintHistory(start_folder, *opt.history_rows, opt.history_only);
@@ -143,6 +195,7 @@ int main(int argc, char** argv) {
   job_options.settle_seconds = opt.settle_seconds;
   job_options.wait_delivered_seconds = opt.wait_delivered_seconds;
   job_options.repeat = opt.watch_seconds.has_value();
+  const StatusPage status_page(opt, *settings, start_folder, job_options);  // --http
   tovrin::PlotJob job(host, spooler.get(), start_folder, job_options);
 #ifdef TOVRIN_WITH_PREVIEW
   if (opt.preview_folder) {

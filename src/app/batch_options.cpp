@@ -24,7 +24,7 @@ constexpr const char* kFooter =
 struct RawOptions {
   std::string config;
   std::vector<std::string> sets;
-  std::string watch, settle, preview, history, wait_delivered, only;
+  std::string watch, settle, preview, history, wait_delivered, only, http;
   std::vector<std::string> release;
   bool check = false;
 };
@@ -69,6 +69,10 @@ void DefineOptions(CLI::App& app, RawOptions& raw) {
                  "at the end of a job, wait up to SECONDS for the plotter queue to report the"
                  " deliveries completed (0 to 3600, default 120)")
       ->type_name("SECONDS");
+  app.add_option("--http", raw.http,
+                 "serve a read-only status page, its JSON and metrics on ADDRESS:PORT (a numeric"
+                 " address, such as 127.0.0.1:8631) while jobs run")
+      ->type_name("ADDRESS:PORT");
   app.set_version_flag("--version", std::string("tovrin-batch ") + TOVRIN_VERSION,
                        "print the version and exit");
 }
@@ -111,6 +115,8 @@ std::string CheckActions(const CLI::App& app, const RawOptions& raw, BatchOption
     options.history_only = raw.only;
   }
   if (actions == 1 && app.count("--watch")) return "--watch runs jobs: it cannot be combined";
+  if (actions == 1 && app.count("--http"))
+    return "--http shows running jobs: it cannot be combined";
   options.release = raw.release;
   options.check = raw.check;
   return {};
@@ -139,6 +145,11 @@ std::string CheckValues(const CLI::App& app, const RawOptions& raw, BatchOptions
   if (app.count("--preview")) {
     if (raw.preview.empty()) return "--preview needs a folder";
     options.preview_folder = raw.preview;
+  }
+  if (app.count("--http")) {
+    std::string error;
+    options.http = web::ParseListenAddress(raw.http, error);
+    if (!options.http) return "--http " + error;
   }
   if (app.count("--history")) {
     std::optional<double> rows = ParsePlainDecimal(raw.history);

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "web/listen_address.h"
+
 namespace tovrin {
 
 // Limits of the options that take seconds (plain decimals).
@@ -30,6 +32,7 @@ struct BatchOptions {
   std::vector<std::string> release;                       // --release FILE...
   bool check = false;                                     // --check
   double wait_delivered_seconds = kDefaultWaitDeliveredSeconds;  // --wait-delivered SECONDS
+  std::optional<web::ListenAddress> http;                        // --http ADDRESS:PORT
 };
 
 struct BatchCommandLine {
