@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "history/job_history.h"
+#include "history/history_table.h"
 #include "web/web_texts.h"
 
 namespace tovrin::web {
@@ -15,23 +15,10 @@ std::string Find(const std::map<std::string, std::string>& labels, const std::st
 
 }  // namespace
 
-std::string ResultLabel(const std::string& result) {
-  namespace r = history_result;
-  static const std::map<std::string, std::string> kLabels = {
-      {r::kPlotting, "出図中"},       {r::kSending, "送信中"},   {r::kDelivering, "送信中"},
-      {r::kFinished, "出図終了"},     {r::kAborted, "出図中止"}, {r::kRejected, "出図不可"},
-      {r::kIncomplete, "図面不完全"}, {r::kFailed, "出力失敗"},  {r::kLost, "ジョブ不明"},
-      {r::kReleased, "再出図待ち"}};
-  return Find(kLabels, result);
-}
+// One set of words for every view: the history's own.
+std::string ResultLabel(const std::string& result) { return ResultText(result); }
 
-std::string CupsStateLabel(const std::string& state) {
-  static const std::map<std::string, std::string> kLabels = {
-      {"pending", "待機中"},          {"pending-held", "保留"}, {"processing", "処理中"},
-      {"processing-stopped", "停止"}, {"canceled", "取消"},     {"aborted", "中断"},
-      {"completed", "完了"}};
-  return Find(kLabels, state);
-}
+std::string CupsStateLabel(const std::string& state) { return CupsStateText(state); }
 
 std::string WhyLabel(const std::string& why) {
   static const std::map<std::string, std::string> kLabels = {{"settling", texts::kSettling},
