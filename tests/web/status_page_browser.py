@@ -53,6 +53,11 @@ def start_batch(batch, folder, preview):
     return proc, wait_for("the status page's address", port)
 
 
+def waiting_names(base):
+    with urllib.request.urlopen(base + "api/status", timeout=5) as r:
+        return [w["name"] for w in json.load(r)["waiting"]]
+
+
 def history_rows(base):
     with urllib.request.urlopen(base + "api/history?limit=50", timeout=5) as r:
         return json.load(r)["rows"]
@@ -96,7 +101,10 @@ def check_page(driver, base):
     assert results.count("出図終了") == 5 and "図面不完全" in results, results
     assert driver.execute_script("return typeof window.z") == "undefined"
     assert texts(driver, "#history-health") == ["正常"], texts(driver, "#history-health")
-    assert texts(driver, "#waiting p") == ["待っている図面はありません"]
+    # The cut drawing waits for its end marker, shown as such.
+    waiting = texts(driver, "#waiting td.file")
+    assert waiting == ["CUT.OFI"], waiting
+    assert texts(driver, "#waiting td.why") == ["図面不完全"], texts(driver, "#waiting td.why")
     loaded = driver.execute_script(
         "return Array.from(document.querySelectorAll('#history td.pic img'))"
         ".map(function(i){return [i.complete, i.naturalWidth];})")
@@ -133,6 +141,7 @@ def run(batch, make, chromium, driver_path):
         shots = os.environ.get("TOVRIN_SHOT_DIR")
         try:
             wait_for("six history rows", lambda: len(history_rows(base)) >= 6)
+            wait_for("the cut drawing waiting", lambda: waiting_names(base) == ["CUT.OFI"])
             driver, profile = browser(chromium, driver_path, 1280, 900)
             try:
                 check_page(driver, base)
