@@ -54,7 +54,10 @@ void BatchHost::DeliveryEnded(const std::vector<std::string>& lines, const Drawi
 }
 
 void BatchHost::Wait(int ms) {
-  for (int waited = 0; waited < ms && !stop_; waited += 20) ::usleep(20000);
+  for (int waited = 0; waited < ms && !stop_; waited += 20) {
+    ::usleep(20000);
+    ProcessEvents();
+  }
 }
 
 void BatchHost::FlushLog() {

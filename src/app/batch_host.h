@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +27,11 @@ class BatchHost : public JobHost {
   void EndDrawing(const std::string& line, const DrawingReport& report) override;
   // One line per delivery CUPS ended, completed or not.
   void DeliveryEnded(const std::vector<std::string>& lines, const DrawingReport& report) override;
-  void ProcessEvents() override {}
+  // Called with the job's progress (per word, per drawing, in waits):
+  // the service manager's watchdog is fed from here.
+  void ProcessEvents() override {
+    if (progress_) progress_();
+  }
   bool AbortRequested() override { return stop_; }
   // Waits in small steps, so a signal ends the wait at once.
   void Wait(int ms) override;
@@ -34,6 +39,9 @@ class BatchHost : public JobHost {
   void SetOutputPrinter(const std::string& name) override { settings_.Hprn = name; }
 
   void FlushLog();
+  void SetProgress(std::function<void()> progress) { progress_ = std::move(progress); }
+  // Settings read again between jobs; the next job captures them.
+  void ReplaceSettings(const PlotSettings& settings) { settings_ = settings; }
 
  private:
   struct Line {
@@ -46,6 +54,7 @@ class BatchHost : public JobHost {
   PlotSettings settings_;
   const std::atomic<bool>& stop_;
   std::optional<Line> pending_;
+  std::function<void()> progress_;
 };
 
 }  // namespace tovrin

@@ -27,6 +27,8 @@
 #include "app/batch_options.h"
 #include "app/batch_tools.h"
 #include "app/journal.h"
+#include "app/service_notify.h"
+#include "app/settings_reload.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
 #include "settings/plot_settings.h"
@@ -51,6 +53,11 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnSignal(int) { g_stop = true; }
 
+// SIGHUP: the settings are read again before the next job.
+volatile std::sig_atomic_t g_reload = 0;
+
+void OnReload(int) { g_reload = 1; }
+
 int Usage(const std::string& message) {
   std::cerr << "tovrin-batch: " << message << "\n"
             << "usage: tovrin-batch [--config FILE] [--set KEY=VALUE]... [--watch SECONDS]"
@@ -63,8 +70,21 @@ int Usage(const std::string& message) {
 }
 
 // Waits the interval in small steps so a signal ends the wait at once.
-void WaitInterval(double seconds) {
-  for (double waited = 0; waited < seconds && !g_stop; waited += 0.05) ::usleep(50000);
+void WaitInterval(double seconds, tovrin::ServiceNotifier& service) {
+  for (double waited = 0; waited < seconds && !g_stop && !g_reload; waited += 0.05) {
+    ::usleep(50000);
+    service.Alive();
+  }
+}
+
+// SIGHUP came: the settings read again, taken when the file was whole.
+void Reload(const tovrin::BatchOptions& opt, const std::string& start_folder,
+            tovrin::PlotSettings& settings, tovrin::BatchHost& host,
+            tovrin::ServiceNotifier& service) {
+  g_reload = 0;
+  service.Reloading();
+  if (tovrin::ReloadAndReport(opt, start_folder, settings)) host.ReplaceSettings(settings);
+  service.Reloaded();
 }
 
 // Defaults, the settings file, then the --set values. An unreadable
@@ -106,6 +126,12 @@ void WritePreview(const std::string& folder, const std::string& name, const std:
     std::cerr << "tovrin-batch: preview: " << folder << "/" << stem
               << ".png: " << tovrin::preview::texts::kSimplified << "\n";
 }
+
+void ObservePreviews(tovrin::PlotJob& job, const std::string& folder) {
+  job.SetGlfObserver([folder](const std::string& name, const std::string& glf_path) {
+    WritePreview(folder, name, glf_path);
+  });
+}
 #endif
 
 // What the job shows of itself, and the status page that serves it with
@@ -136,6 +162,8 @@ class StatusPage {
     (void)opt, (void)settings, (void)start_folder;
 #endif
   }
+
+  const tovrin::StatusBoard& board() const { return board_; }
 
  private:
   tovrin::StatusBoard board_;
@@ -189,6 +217,7 @@ int main(int argc, char** argv) {
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
+  if (opt.watch_seconds) std::signal(SIGHUP, OnReload);
 
   tovrin::BatchHost host(*settings, g_stop);
   tovrin::JobOptions job_options;
@@ -196,23 +225,23 @@ int main(int argc, char** argv) {
   job_options.wait_delivered_seconds = opt.wait_delivered_seconds;
   job_options.repeat = opt.watch_seconds.has_value();
   const StatusPage status_page(opt, *settings, start_folder, job_options);  // --http
+  tovrin::ServiceNotifier service(status_page.board());
+  host.SetProgress([&service] { service.Alive(); });
   tovrin::PlotJob job(host, spooler.get(), start_folder, job_options);
 #ifdef TOVRIN_WITH_PREVIEW
-  if (opt.preview_folder) {
-    const std::string folder = *opt.preview_folder;
-    job.SetGlfObserver([folder](const std::string& name, const std::string& glf_path) {
-      WritePreview(folder, name, glf_path);
-    });
-  }
+  if (opt.preview_folder) ObservePreviews(job, *opt.preview_folder);
 #endif
   bool clean = true;
   for (;;) {
+    if (g_reload) Reload(opt, start_folder, *settings, host, service);
     tovrin::JobSummary summary = job.Run();
     host.FlushLog();
+    service.Listed();
     clean = clean && summary.Clean();
     if (!opt.watch_seconds || g_stop) break;
-    WaitInterval(*opt.watch_seconds);
+    WaitInterval(*opt.watch_seconds, service);
     if (g_stop) break;
   }
+  service.Stopping();
   return clean ? 0 : 1;
 }

@@ -31,6 +31,12 @@ struct BatchAs {
   std::optional<rlim_t> max_processes;  // RLIMIT_NPROC
 };
 
+// What the process gets in its environment besides the test's.
+struct BatchEnv {
+  std::vector<std::string> set;  // NAME=VALUE
+  std::vector<std::string> pid;  // names whose value is the process's own pid
+};
+
 // The uid and gid of user nobody.
 inline constexpr uid_t kNobody = 65534;
 inline constexpr gid_t kNogroup = 65534;
@@ -39,7 +45,7 @@ inline constexpr gid_t kNogroup = 65534;
 class Process {
  public:
   Process(const TempFolder& folder, const std::string& program, std::vector<std::string> args,
-          BatchAs as = {})
+          BatchAs as = {}, BatchEnv env = {})
       : out_path_(folder / ("batch-" + std::to_string(++count_) + ".out")) {
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -53,6 +59,9 @@ class Process {
         rlimit limit{*as.max_processes, *as.max_processes};
         if (::setrlimit(RLIMIT_NPROC, &limit) != 0) ::_exit(125);
       }
+      for (const std::string& e : env.set) ::putenv(const_cast<char*>(e.c_str()));
+      for (const std::string& name : env.pid)
+        ::setenv(name.c_str(), std::to_string(::getpid()).c_str(), 1);
       ::dup2(fd, 1);
       ::dup2(fd, 2);
       std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -80,6 +89,7 @@ class Process {
     return status_;
   }
   int Wait() { return Stop(0); }
+  pid_t pid() const { return pid_; }
   // True once the process has ended (its status is then kept for Stop).
   bool Ended() {
     if (pid_ <= 0) return true;
@@ -111,8 +121,8 @@ class Process {
 // tovrin-batch started in `folder` with `args`.
 class Batch : public Process {
  public:
-  Batch(const TempFolder& folder, std::vector<std::string> args, BatchAs as = {})
-      : Process(folder, kBatchPath, std::move(args), as) {}
+  Batch(const TempFolder& folder, std::vector<std::string> args, BatchAs as = {}, BatchEnv env = {})
+      : Process(folder, kBatchPath, std::move(args), as, std::move(env)) {}
 };
 
 inline bool WaitFor(const std::function<bool()>& done,
