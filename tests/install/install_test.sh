@@ -102,7 +102,7 @@ check_unit() {
   [ "$(field "$unit" Restart)" = on-failure ] || fail "Restart: $(field "$unit" Restart)"
   [ "$(field "$unit" SuccessExitStatus)" = 1 ] || fail "SuccessExitStatus: $(field "$unit" SuccessExitStatus)"
   for key in ProtectSystem=strict PrivateTmp=yes NoNewPrivileges=yes ProtectHome=yes \
-    'ReadWritePaths=/etc/tovrin/%i'; do
+    'ReadWritePaths=/etc/tovrin/%i' Type=notify WatchdogSec=120 'ExecReload=/bin/kill -HUP $MAINPID'; do
     grep -qxF "$key" "$unit" || fail "the unit lacks $key"
   done
   # An instance, as systemctl would load it; the man page it names must be there.
