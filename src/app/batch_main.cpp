@@ -27,6 +27,7 @@
 #include "app/batch_options.h"
 #include "app/batch_tools.h"
 #include "app/journal.h"
+#include "app/spool_wait.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
 #include "settings/plot_settings.h"
@@ -60,11 +61,6 @@ int Usage(const std::string& message) {
                " --check\n"
                "       tovrin-batch --help | --version\n";
   return 2;
-}
-
-// Waits the interval in small steps so a signal ends the wait at once.
-void WaitInterval(double seconds) {
-  for (double waited = 0; waited < seconds && !g_stop; waited += 0.05) ::usleep(50000);
 }
 
 // Defaults, the settings file, then the --set values. An unreadable
@@ -156,6 +152,24 @@ const char* NotBuiltFor(const tovrin::BatchOptions& opt) {
   return nullptr;
 }
 
+// One job, or with --watch a job whenever one is due until a signal: the
+// folder is listed every --watch seconds, and a drawing closed or moved in
+// meanwhile is plotted at once. True when every job was clean.
+bool RunJobs(tovrin::PlotJob& job, tovrin::BatchHost& host, std::optional<double> watch_seconds) {
+  tovrin::SpoolWait wait(
+      [] { return g_stop.load(); },
+      [](const std::string& line) { std::cerr << "tovrin-batch: " << line << "\n"; });
+  bool clean = true;
+  for (;;) {
+    const tovrin::JobSummary summary = job.Run();
+    host.FlushLog();
+    clean = clean && summary.Clean();
+    if (!watch_seconds || g_stop) break;
+    if (!wait.Wait(job, summary, *watch_seconds) || g_stop) break;
+  }
+  return clean;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,14 +219,5 @@ int main(int argc, char** argv) {
     });
   }
 #endif
-  bool clean = true;
-  for (;;) {
-    tovrin::JobSummary summary = job.Run();
-    host.FlushLog();
-    clean = clean && summary.Clean();
-    if (!opt.watch_seconds || g_stop) break;
-    WaitInterval(*opt.watch_seconds);
-    if (g_stop) break;
-  }
-  return clean ? 0 : 1;
+  return RunJobs(job, host, opt.watch_seconds) ? 0 : 1;
 }
