@@ -98,5 +98,28 @@ TEST(SpoolEvents, AnOverflowingEventQueueLosesNoDrawing) {
   EXPECT_EQ(poller.Count(kFinished), 5) << poller.Output();
 }
 
+// The folder removed (or moved away) and made again: its watch went with
+// it, and the poller watches the new one as soon as it is there.
+TEST(SpoolEvents, AFolderMadeAgainIsWatchedAgain) {
+  TempFolder dir;
+  fs::create_directory(dir / "spool");
+  std::vector<std::string> args = kListen;
+  args.insert(args.end(), {"--set", "OfiFile=" + (dir / "spool")});
+  Batch poller(dir, args);
+  std::this_thread::sleep_for(1s);
+  fs::remove(dir / "spool");
+  fs::create_directory(dir / "spool");
+  std::this_thread::sleep_for(1500ms);
+  WriteBytes(dir / "spool/A.OFI", test::LinesDrawing("AGAIN"));
+  EXPECT_TRUE(WaitFor([&] { return dir.Exists("spool/A.GLF"); }, 3s)) << poller.Output();
+  fs::rename(dir / "spool", dir / "gone");
+  fs::create_directory(dir / "spool");
+  std::this_thread::sleep_for(1500ms);
+  WriteBytes(dir / "spool/B.OFI", test::LinesDrawing("AGAIN"));
+  EXPECT_TRUE(WaitFor([&] { return dir.Exists("spool/B.GLF"); }, 3s)) << poller.Output();
+  poller.Stop();
+  EXPECT_EQ(poller.Count(kFinished), 2) << poller.Output();
+}
+
 }  // namespace
 }  // namespace tovrin
