@@ -165,7 +165,8 @@ bool RunJobs(tovrin::PlotJob& job, tovrin::BatchHost& host, std::optional<double
     host.FlushLog();
     clean = clean && summary.Clean();
     if (!watch_seconds || g_stop) break;
-    if (!wait.Wait(job, summary, *watch_seconds) || g_stop) break;
+    wait.Wait(job, summary, *watch_seconds);  // until a job is due or a signal came
+    if (g_stop) break;
   }
   return clean;
 }

@@ -19,7 +19,7 @@ class SpoolWait {
   // Until `seconds` have passed, a drawing left to settle by `last` is due,
   // or a drawing was closed or moved into the folder (noted as hot on
   // `job`), or events were lost; then true: a job is due. False when
-  // `interrupted` ended the wait.
+  // `interrupted` ended the wait: the caller looks at what the signal asked.
   bool Wait(PlotJob& job, const JobSummary& last, double seconds);
 
  private:
