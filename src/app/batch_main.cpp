@@ -29,6 +29,7 @@
 #include "app/journal.h"
 #include "app/service_notify.h"
 #include "app/settings_reload.h"
+#include "app/spool_wait.h"
 #include "job/plot_job.h"
 #include "platform/folder.h"
 #include "settings/plot_settings.h"
@@ -67,14 +68,6 @@ int Usage(const std::string& message) {
                " --check\n"
                "       tovrin-batch --help | --version\n";
   return 2;
-}
-
-// Waits the interval in small steps so a signal ends the wait at once.
-void WaitInterval(double seconds, tovrin::ServiceNotifier& service) {
-  for (double waited = 0; waited < seconds && !g_stop && !g_reload; waited += 0.05) {
-    ::usleep(50000);
-    service.Alive();
-  }
 }
 
 // SIGHUP came: the settings read again, taken when the file was whole.
@@ -184,6 +177,30 @@ const char* NotBuiltFor(const tovrin::BatchOptions& opt) {
   return nullptr;
 }
 
+// One job, or with --watch a job whenever one is due until a signal: the
+// folder is listed every --watch seconds, and a drawing closed or moved in
+// meanwhile is plotted at once. True when every job was clean.
+bool RunJobs(const tovrin::BatchOptions& opt, const std::string& start_folder,
+             tovrin::PlotSettings& settings, tovrin::PlotJob& job, tovrin::BatchHost& host,
+             tovrin::ServiceNotifier& service) {
+  tovrin::SpoolWait wait(
+      [] { return g_stop.load() || g_reload != 0; },
+      [](const std::string& line) { std::cerr << "tovrin-batch: " << line << "\n"; });
+  wait.SetTick(service.PingSeconds(), [&service] { service.Alive(); });  // the watchdog
+  bool clean = true;
+  for (;;) {
+    if (g_reload) Reload(opt, start_folder, settings, host, service);
+    const tovrin::JobSummary summary = job.Run();
+    host.FlushLog();
+    service.Listed();
+    clean = clean && summary.Clean();
+    if (!opt.watch_seconds || g_stop) break;
+    wait.Wait(job, summary, *opt.watch_seconds);  // until a job is due or a signal came
+    if (g_stop) break;
+  }
+  return clean;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,17 +248,7 @@ int main(int argc, char** argv) {
 #ifdef TOVRIN_WITH_PREVIEW
   if (opt.preview_folder) ObservePreviews(job, *opt.preview_folder);
 #endif
-  bool clean = true;
-  for (;;) {
-    if (g_reload) Reload(opt, start_folder, *settings, host, service);
-    tovrin::JobSummary summary = job.Run();
-    host.FlushLog();
-    service.Listed();
-    clean = clean && summary.Clean();
-    if (!opt.watch_seconds || g_stop) break;
-    WaitInterval(*opt.watch_seconds, service);
-    if (g_stop) break;
-  }
+  const bool clean = RunJobs(opt, start_folder, *settings, job, host, service);
   service.Stopping();
   return clean ? 0 : 1;
 }

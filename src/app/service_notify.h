@@ -27,6 +27,9 @@ class ServiceNotifier {
   // has passed, the status at most once a second (and READY=1 once the
   // folder was first listed).
   void Alive();
+  // How often a sleeping loop should call Alive so that no ping is late:
+  // half the ping period, 0 without a watchdog.
+  double PingSeconds() const { return static_cast<double>(ping_every_us_) / 2e6; }
   // Around reading the settings again (between jobs).
   void Reloading();
   void Reloaded();

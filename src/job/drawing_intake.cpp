@@ -1,12 +1,14 @@
 // Which drawings a job takes, and when: the folder lock, the listing, the
 // memory of what a poller has handled, and the wait for a drawing to settle.
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "job/header_text.h"
 #include "job/job_records.h"
 #include "job/plot_job.h"
 #include "platform/spool_files.h"
+#include "translate/command_table.h"
 
 namespace tovrin {
 
@@ -37,6 +39,15 @@ uint64_t StateOf(const std::vector<StampedEntry>& entries) {
 // may have left (its temporary files, a file it had moved aside to delete).
 bool ListedName(const std::string& name) {
   return IsOfiName(name) || IsJobTempName(name) || IsAsideName(name);
+}
+
+// The last word pair of the file is the end marker (ESC '@', 'E').
+bool EndsWithEndMarker(const DrawingFile& file, uint64_t size) {
+  constexpr uint8_t kMarker[4] = {kEscAt & 0xFF, kEscAt >> 8, kEndMarker & 0xFF, kEndMarker >> 8};
+  uint8_t last[4] = {};
+  if (size < sizeof last || size % 2 != 0) return false;
+  return file.ReadAt(size - sizeof last, last, sizeof last) == sizeof last &&
+         std::equal(std::begin(last), std::end(last), std::begin(kMarker));
 }
 
 }  // namespace
@@ -151,6 +162,12 @@ std::optional<bool> PlotJob::AlreadyHandled(const Candidate& c) {
   return handled;
 }
 
+bool PlotJob::NoteHot(const std::string& name) {
+  if (!IsOfiName(name) || IsJobTempName(name) || IsAsideName(name)) return false;
+  hot_.insert(name);
+  return true;
+}
+
 // A poller says "no drawings" once until the drawings in the folder change.
 void PlotJob::ReportIdle(uint64_t folder_state) {
   if (options_.repeat && idle_reported_ == folder_state) return;
@@ -159,26 +176,31 @@ void PlotJob::ReportIdle(uint64_t folder_state) {
 }
 
 // Opens the drawing once it has settled: not modified for the settle time,
-// and the same when opened as when listed. A poller leaves a drawing that is
-// still being written for its next poll; a one-shot job waits for it.
+// and the same when opened as when listed. A drawing closed or moved in just
+// now need not settle if it ends with its end marker: its writer is done
+// with it. A poller leaves a drawing that is still being written for a later
+// poll; a one-shot job waits for it.
 PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file) {
   for (;;) {
     std::string error;
     if (!c.stamp) c.stamp = StampOf(d.ofi_path, error);
     if (!c.stamp) return Unreadable(c, d, error);
-    if (!IsFresh(c.name, *c.stamp)) {
+    const double left = SettleLeft(c.name, *c.stamp);
+    if (left <= 0 || hot_.count(c.name)) {
       FileStamp opened;
       const ReadResult open = file.Open(d.ofi_path, max_drawing_bytes_, opened, error);
       // Too large, or not a plain file (a link, a FIFO): refused for good.
       if (open != ReadResult::Ok)
         return Unreadable(c, d, error,
                           open == ReadResult::TooLarge || open == ReadResult::NotAFile);
-      if (opened == *c.stamp) return Intake::Ready;
+      if (opened == *c.stamp && (left <= 0 || EndsWithEndMarker(file, opened.size)))
+        return Intake::Ready;
       file.Close();
-      c.stamp = opened;  // changed since it was listed: being written
+      c.stamp = opened;  // changed since it was listed, or not whole yet
     }
     if (options_.repeat || SteadySeconds() >= settle_deadline_ || host_.AbortRequested()) {
       if (!options_.repeat) host_.AddLog(Reason(c.name + texts::kStillBeingWritten));
+      NoteSettleDue(std::max(left, 0.0));
       NoteSettling(c);
       return Intake::Leave;
     }
@@ -189,18 +211,25 @@ PlotJob::Intake PlotJob::OpenSettled(Candidate& c, Drawing& d, DrawingFile& file
   }
 }
 
-// Written within the settle time. A modification time ahead of the clock
-// (a CAD host whose clock runs fast, a file written just now) counts as
-// just changed: the settle time then runs from when the drawing was first
-// seen as it is.
-bool PlotJob::IsFresh(const std::string& name, const FileStamp& stamp) {
+// Seconds until a drawing written within the settle time has settled; 0 or
+// less once it has. A modification time ahead of the clock (a CAD host whose
+// clock runs fast, a file written just now) counts as just changed: the
+// settle time then runs from when the drawing was first seen as it is.
+double PlotJob::SettleLeft(const std::string& name, const FileStamp& stamp) {
   const double now = WallSeconds();
   const double age = now - static_cast<double>(stamp.mtime_ns) / 1e9;
-  if (age >= options_.settle_seconds) return false;
-  if (age >= 0) return true;
+  if (age >= 0) return options_.settle_seconds - age;
   Sighting& seen = first_seen_[name];
   if (seen.since == 0 || seen.stamp != stamp) seen = {stamp, SteadySeconds()};
-  return SteadySeconds() - seen.since < options_.settle_seconds;
+  return options_.settle_seconds - (SteadySeconds() - seen.since);
+}
+
+// A poller looks again when the first drawing left to settle is due (a
+// little after, so that it has), not only at its next full listing.
+void PlotJob::NoteSettleDue(double left) {
+  constexpr double kAfter = 0.05;
+  const double due = left + kAfter;
+  if (summary_.settle_due == 0 || due < summary_.settle_due) summary_.settle_due = due;
 }
 
 // Only the drawings still listed are remembered.

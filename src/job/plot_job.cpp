@@ -84,6 +84,7 @@ uint64_t PlotJob::MaxDrawingBytes() const {
 JobSummary PlotJob::Run() {
   deliveries_waiting_ = 0;
   RunJob();
+  hot_.clear();  // what was hot and not taken settles as any drawing
   ShowWaiting(deliveries_waiting_);
   return summary_;
 }
@@ -103,6 +104,7 @@ JobSummary PlotJob::RunJob() {
   }
   WorkFile work_file(start_folder_);
   std::string folder = ResolveOfiFolder(start_folder_, settings.OfiFile);
+  summary_.folder = folder;
   std::optional<std::vector<std::string>> chosen;
   if (settings.OfiFMen == setting_values::kManual) chosen = host_.ChooseFiles(folder);
   FolderLock lock;

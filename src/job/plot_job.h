@@ -27,6 +27,9 @@ struct JobSummary {
   int finished = 0;     // drawings that ended "出図終了"
   int stopped = 0;      // drawings aborted, rejected or failed
   bool failed = false;  // the job itself could not run or was cut short
+  std::string folder;   // the OFI folder it looked at
+  // A poller: seconds until the first drawing left to settle is due; 0: none.
+  double settle_due = 0;
   bool Clean() const { return stopped == 0 && !failed; }
 };
 
@@ -67,6 +70,12 @@ class PlotJob {
   using GlfObserver = std::function<void(const std::string& name, const std::string& glf_path)>;
   void SetGlfObserver(GlfObserver observer) { glf_observer_ = std::move(observer); }
 
+  // A file of the last job's folder was closed after writing or moved in
+  // just now. The next job takes such a drawing at once if it ends with
+  // its end marker, without waiting for it to settle. True when the name
+  // is one a job would plot, so that a job is worth starting for it.
+  bool NoteHot(const std::string& name);
+
  private:
   struct Drawing;
   struct Candidate;
@@ -99,7 +108,8 @@ class PlotJob {
   std::optional<bool> HandledByMark(const Candidate& c);
   void ReportIdle(uint64_t folder_state);
   Intake OpenSettled(Candidate& c, Drawing& d, DrawingFile& file);
-  bool IsFresh(const std::string& name, const FileStamp& stamp);
+  double SettleLeft(const std::string& name, const FileStamp& stamp);
+  void NoteSettleDue(double left);
   void PruneSightings(const std::vector<StampedEntry>& entries);
   Intake Unreadable(const Candidate& c, Drawing& d, const std::string& error, bool refused = false);
 
@@ -185,6 +195,7 @@ class PlotJob {
     double since = 0;
   };
   std::map<std::string, Sighting> first_seen_;
+  std::set<std::string> hot_;  // closed or moved in since the last job
 };
 
 // The OFI folder setting as a job resolves it: relative to the start folder

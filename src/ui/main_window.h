@@ -32,6 +32,7 @@ class CaptionButton;
 class PlotJob;
 class ClickLabel;
 class Spooler;
+class SpoolEvents;
 
 struct MainWindowOptions {
   std::string start_folder;    // current folder at start: Tovrin.sys, work file, default OFI folder
@@ -143,6 +144,9 @@ class Form1 : public QWidget, public JobHost {
   void OnAbort();
   void OnChangePrinter();
   void OnRepeatTick();
+  void OnJobDue();
+  PlotJob& Job();
+  void ListenToFolder();
   void OnSingleRunTick();
   void KeepPlot(const std::string& name, const std::string& glf_path);
   bool Echoing() const;
@@ -167,6 +171,7 @@ class Form1 : public QWidget, public JobHost {
   KeptPlots kept_plots_;
   // Lives from job to job: a poller remembers what it must not repeat.
   std::unique_ptr<PlotJob> plot_job_;
+  SpoolEvents* spool_events_ = nullptr;  // repeat mode only
 
   ChooserPosition file_chooser_pos_;
   ChooserPosition printer_chooser_pos_;

@@ -13,6 +13,7 @@
 #include "ui/history_window.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
+#include "ui/spool_events.h"
 #include "ui/ui_texts.h"
 #include "ui/widgets.h"
 
@@ -39,6 +40,18 @@ void Form1::RunJob() {
   abort_requested_ = false;
   create_button_->setEnabled(false);
   kept_plots_.Clear();
+  if (spool_events_) spool_events_->Pause();
+  last_summary_ = Job().Run();
+  job_running_ = false;
+  FlushEcho();
+  if (closed_) return;  // closed meanwhile: the window is not touched again
+  if (spool_events_ && spool_events_->AfterJob(last_summary_))
+    QTimer::singleShot(0, this, &Form1::OnJobDue);
+  if (mode_.interval_ms == 0) create_button_->setText(Q(ui_texts::kFinished));
+  create_button_->setEnabled(true);
+}
+
+PlotJob& Form1::Job() {
   if (!plot_job_) {
     JobOptions job_options;
     job_options.settle_seconds = options_.settle_seconds;
@@ -48,12 +61,14 @@ void Form1::RunJob() {
     plot_job_->SetGlfObserver(
         [this](const std::string& name, const std::string& glf_path) { KeepPlot(name, glf_path); });
   }
-  last_summary_ = plot_job_->Run();
-  job_running_ = false;
-  FlushEcho();
-  if (closed_) return;  // closed meanwhile: the window is not touched again
-  if (mode_.interval_ms == 0) create_button_->setText(Q(ui_texts::kFinished));
-  create_button_->setEnabled(true);
+  return *plot_job_;
+}
+
+// Repeat mode also listens to the OFI folder from start-up on.
+void Form1::ListenToFolder() {
+  spool_events_ = new SpoolEvents(Job(), this);
+  connect(spool_events_, &SpoolEvents::JobDue, this, &Form1::OnJobDue);
+  spool_events_->Start(ResolveOfiFolder(options_.start_folder, FieldText("Text1")));
 }
 
 // Called while the drawing's line is the last one in the log.
@@ -166,6 +181,13 @@ void Form1::OnRepeatTick() {
   if (closed_ || close_timer_->isActive()) return;
   if (!job_running_) RunJob();
   if (!closed_ && mode_.interval_ms > 0) repeat_timer_->start(mode_.interval_ms);
+}
+
+// A drawing closed or moved in: a job at once, between the timer's ticks
+// (which go on as they were). During a job the events wait for its end.
+void Form1::OnJobDue() {
+  if (closed_ || close_timer_->isActive() || job_running_) return;
+  RunJob();
 }
 
 void Form1::OnSingleRunTick() {

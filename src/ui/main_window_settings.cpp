@@ -183,7 +183,10 @@ void Form1::ApplyCommandLine() {
   } else {
     SetFieldText("Text12", setting_values::kDelete);
     AddLog(ui_texts::kRepeatModeNote);  // what the command line changes, said before it happens
-    if (mode_.interval_ms > 0) repeat_timer_->start(mode_.interval_ms);
+    if (mode_.interval_ms > 0) {
+      repeat_timer_->start(mode_.interval_ms);
+      ListenToFolder();
+    }
   }
   create_button_->setText(Q(mode_.caption));
 }

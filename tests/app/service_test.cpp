@@ -117,11 +117,11 @@ TEST(ServiceManager, ReadyStatusPingsAndStopping) {
   // Pings while it waits for the next listing, none while it is frozen.
   EXPECT_TRUE(manager.WaitFor("WATCHDOG=1", 1s));
   EXPECT_TRUE(manager.WaitFor("WATCHDOG=1", 1s));
-  ASSERT_EQ(::kill(poller.pid(), SIGSTOP), 0);
+  ASSERT_EQ(::kill(poller.Pid(), SIGSTOP), 0);
   std::this_thread::sleep_for(50ms);
   manager.Drain();
   EXPECT_FALSE(manager.WaitFor("WATCHDOG=1", 1s));
-  ASSERT_EQ(::kill(poller.pid(), SIGCONT), 0);
+  ASSERT_EQ(::kill(poller.Pid(), SIGCONT), 0);
   EXPECT_TRUE(manager.WaitFor("WATCHDOG=1", 1s));
 
   EXPECT_EQ(poller.Stop(SIGTERM), 0);
@@ -174,7 +174,7 @@ TEST(Reload, SighupTakesAChangedFileAndKeepsTheSettingsOverABrokenOne) {
   // the next listing.
   test::WriteBytes(dir / "B.OFI", test::LinesDrawing("B"));
   settings("OfiOut=ﾌｧｲﾙ  *\r\nOfiFEnd=消去  *\r\n");
-  ASSERT_EQ(::kill(poller.pid(), SIGHUP), 0);
+  ASSERT_EQ(::kill(poller.Pid(), SIGHUP), 0);
   EXPECT_TRUE(WaitFor([&] { return !dir.Exists("B.OFI"); }, 10s)) << poller.Output();
   EXPECT_TRUE(dir.Exists("B.GLF"));
   EXPECT_TRUE(dir.Exists("A.OFI"));
@@ -184,13 +184,13 @@ TEST(Reload, SighupTakesAChangedFileAndKeepsTheSettingsOverABrokenOne) {
   // not taken either, the drawing is still deleted.
   settings("OfiFEnd=保存  *\r\nOfiOut=ﾌｧｲﾙ\r\n");
   test::WriteBytes(dir / "C.OFI", test::LinesDrawing("C"));
-  ASSERT_EQ(::kill(poller.pid(), SIGHUP), 0);
+  ASSERT_EQ(::kill(poller.Pid(), SIGHUP), 0);
   EXPECT_TRUE(WaitFor([&] { return !dir.Exists("C.OFI"); }, 10s)) << poller.Output();
   EXPECT_TRUE(dir.Exists("C.GLF"));
   // Gone (an editor between removing and writing it): not the defaults either.
   std::filesystem::remove(dir / "Tovrin.sys");
   test::WriteBytes(dir / "D.OFI", test::LinesDrawing("D"));
-  ASSERT_EQ(::kill(poller.pid(), SIGHUP), 0);
+  ASSERT_EQ(::kill(poller.Pid(), SIGHUP), 0);
   EXPECT_TRUE(WaitFor([&] { return !dir.Exists("D.OFI"); }, 10s)) << poller.Output();
   EXPECT_EQ(poller.Count("the settings in force are kept"), 2) << poller.Output();
   EXPECT_EQ(poller.Count("settings reloaded"), 1) << poller.Output();

@@ -89,7 +89,7 @@ class Process {
     return status_;
   }
   int Wait() { return Stop(0); }
-  pid_t pid() const { return pid_; }
+  pid_t Pid() const { return pid_; }
   // True once the process has ended (its status is then kept for Stop).
   bool Ended() {
     if (pid_ <= 0) return true;

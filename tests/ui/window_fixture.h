@@ -31,7 +31,7 @@ class WindowTest : public ::testing::Test {
     o.command_line = command_line;
     o.spooler = &spooler;
     o.pump_interval_ms = pump_interval_ms;
-    o.settle_seconds = 0;  // drawings written just before a job count as settled
+    o.settle_seconds = settle_seconds;
     o.log_echo = log_echo;
     o.choose_files = [this](QWidget*, std::string& folder, const std::string&, ChooserPosition& p) {
       ++file_chooser_opened;
@@ -70,7 +70,8 @@ class WindowTest : public ::testing::Test {
   FakeSpooler spooler;
   std::unique_ptr<Form1> window;
 
-  int pump_interval_ms = 0;  // let tests act between any two words
+  int pump_interval_ms = 0;   // let tests act between any two words
+  double settle_seconds = 0;  // drawings written just before a job count as settled
   std::ostream* log_echo = nullptr;
   int file_chooser_opened = 0;
   std::vector<std::string> chosen_files;
