@@ -52,13 +52,14 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
 }
 
 // One look at every delivery still waiting, all asked of the spooler at
-// once: the ended ones are settled, the rest go to `waiting`. The rows of
-// the completed ones are committed before their OFIs go. False when the
-// history failed.
+// once: the ended ones are settled, the rest go to `waiting`. A completed
+// one's row is committed right before its OFI goes, one at a time, so a
+// program killed in between leaves at most that one drawing behind. False
+// when the history failed.
 bool PlotJob::SettleDeliveries(const PlotSettings& s, const std::string& folder,
                                std::vector<HistoryRow>& waiting) {
   waiting.clear();
-  std::vector<HistoryRow> rows, completed;
+  std::vector<HistoryRow> rows;
   if (!history_->Waiting(folder, rows)) {
     OnHistoryFault();
     return false;
@@ -69,19 +70,15 @@ bool PlotJob::SettleDeliveries(const PlotSettings& s, const std::string& folder,
   const std::vector<PrintJobStatus> states = spooler_->QueryJobs(jobs);
   for (size_t i = 0; i < rows.size(); ++i) {
     const PrintJobStatus status = i < states.size() ? states[i] : PrintJobStatus{};
-    switch (CheckDelivery(rows[i], status)) {
-      case Delivery::Waiting: waiting.push_back(rows[i]); break;
-      case Delivery::Completed: completed.push_back(rows[i]); break;
-      case Delivery::Ended: break;
-    }
+    const Delivery delivery = CheckDelivery(rows[i], status);
     if (HistoryDown()) return false;
+    if (delivery == Delivery::Waiting) waiting.push_back(rows[i]);
+    if (delivery != Delivery::Completed) continue;
+    if (!CommitHistory()) return false;
+    if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(rows[i]);
   }
   outstanding_ = waiting.size();
   sent_since_look_ = 0;
-  if (completed.empty()) return true;
-  if (!CommitHistory()) return false;
-  if (s.OfiFEnd != setting_values::kKeep)
-    for (const HistoryRow& row : completed) RemovePlottedOfi(row);
   return true;
 }
 

@@ -20,8 +20,7 @@ constexpr size_t kJobsPerRequest = 100;
 
 struct Seen {
   SpoolerJob identity;
-  JobAttributes attributes;
-  bool has_state = false;
+  JobAttributes attributes;  // a job without job-state reads as state 0: not known
 };
 
 void TakeState(ipp_attribute_t* attr, Seen& seen) {
@@ -29,7 +28,6 @@ void TakeState(ipp_attribute_t* attr, Seen& seen) {
   if (!name) return;
   if (std::strcmp(name, "job-state") == 0 && ippGetValueTag(attr) == IPP_TAG_ENUM) {
     seen.attributes.state = ippGetInteger(attr, 0);
-    seen.has_state = true;
   } else if (std::strcmp(name, "job-state-reasons") == 0) {
     for (int i = 0; i < ippGetCount(attr); ++i) {
       const char* word = ippGetString(attr, i, nullptr);
@@ -93,7 +91,7 @@ std::vector<PrintJobStatus> CupsSpooler::QueryJobs(const std::vector<SpoolerJob>
     if (server.connected() && !server.timed_out()) seen = AskJobs(server, ids);
     for (size_t i = first; i < end; ++i) {
       auto found = seen ? seen->find(jobs[i].id) : std::map<int, Seen>::iterator{};
-      const bool ours = seen && found != seen->end() && found->second.has_state &&
+      const bool ours = seen && found != seen->end() &&
                         IdentityDifference(jobs[i], found->second.identity).empty();
       if (ours) out[i] = StatusOf(server, jobs[i], found->second.attributes, stops);
       if (!ours) alone.push_back(i);
