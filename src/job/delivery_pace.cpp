@@ -23,20 +23,26 @@ constexpr int kCatchUpPollMs = 200;
 }  // namespace
 
 // Before each drawing of a job. False when the spooler did not catch up
-// within the delivery wait (the drawings left wait for the next job) or the
-// history failed.
+// (the drawings left wait for the next job) or the history failed. A
+// one-shot job waits for it up to the delivery wait; a poller does not
+// wait, its next poll looks again, and it says so once until the spooler
+// catches up.
 bool PlotJob::KeepUpWithSpooler(const PlotSettings& s, const std::string& folder) {
   if (!spooler_ || s.OfiOut != setting_values::kToPlotter) return true;
   if (sent_since_look_ < kLookEvery && outstanding_ < kMaxOutstanding) return true;
-  const double deadline = SteadySeconds() + options_.wait_delivered_seconds;
+  const double deadline = SteadySeconds() + (options_.repeat ? 0 : options_.wait_delivered_seconds);
   std::vector<HistoryRow> waiting;
   for (;;) {
     if (!CommitHistory() || !SettleDeliveries(s, folder, waiting)) return false;
-    if (outstanding_ < kMaxOutstanding) return true;
+    if (outstanding_ < kMaxOutstanding) {
+      behind_said_ = false;
+      return true;
+    }
     if (SteadySeconds() >= deadline || host_.AbortRequested()) break;
     host_.Wait(kCatchUpPollMs);
   }
-  host_.AddLog(Reason(texts::kSpoolerBehind + std::to_string(outstanding_)));
+  if (!behind_said_) host_.AddLog(Reason(texts::kSpoolerBehind + std::to_string(outstanding_)));
+  behind_said_ = options_.repeat;
   spooler_behind_ = true;
   if (!options_.repeat) summary_.failed = true;
   return false;

@@ -187,6 +187,7 @@ class PlotJob {
   size_t outstanding_ = 0;
   size_t sent_since_look_ = 0;
   bool spooler_behind_ = false;
+  bool behind_said_ = false;  // a poller: "the spooler is behind" said, not yet caught up
   // Drawings whose modification time lies ahead of the clock: the settle
   // time runs from when they were first seen as they are.
   struct Sighting {

@@ -211,6 +211,19 @@ TEST_F(OfficeTest, ASpoolerThatFallsBehindIsNotGivenMoreThanTheBound) {
   EXPECT_NE(log.find("完了待ちのジョブ: 200"), std::string::npos) << Tail(log);
   EXPECT_EQ(Rows().size(), 200u);
   EXPECT_EQ(OfisLeft(), 230u);
+  // A poller does not wait for the spooler (its next poll looks again), and
+  // says it is behind once.
+  JobOptions poll = o;
+  poll.repeat = true;
+  poll.wait_delivered_seconds = 60;
+  PlotJob poller(host, &spooler, start.path(), poll);
+  host.log.clear();
+  host.waited_ms = 0;
+  poller.Run();
+  poller.Run();
+  EXPECT_EQ(host.waited_ms, 0);
+  EXPECT_EQ(Count(Joined(host.log), "完了待ちのジョブ: 200"), 1) << Tail(Joined(host.log));
+  EXPECT_EQ(Rows().size(), 200u);
   FakePlotter plotter(cups.port);
   ASSERT_TRUE(plotter.ok());
   ASSERT_TRUE(test::RunCupsTool("cupsenable " + cups.queue));
