@@ -2,9 +2,11 @@
 # A private CUPS scheduler for the tests, never the system's one.
 #
 #   cupsd-private.sh start DIR   start cupsd with config, state, spool, logs and
-#                                its Unix socket under DIR; add two raw queues
-#                                and write DIR/env (CUPS_SERVER and the names the
-#                                tests read) for the caller to source
+#                                its Unix socket under DIR, and a TCP listener
+#                                on 127.0.0.1 at a free port; add two raw
+#                                queues and a class of two more, and write
+#                                DIR/env (CUPS_SERVER and the names the tests
+#                                read) for the caller to source
 #   cupsd-private.sh stop DIR    stop it (SIGTERM, then SIGKILL after 10 s)
 #   cupsd-private.sh forget DIR  as a scheduler that lost its job state: stop
 #                                it, remove the files under its spool and cache
@@ -19,24 +21,32 @@
 # at once; a test that needs a stopping printer (stop-printer) or CUPS's
 # retries (retry-job, one second apart here instead of 30) switches a queue
 # for its own run, under the tests' lock, and switches it back.
+# The class is an office's plotters: two queues sending to two more ports
+# where the tests listen, with CUPS's default error policy (stop-printer),
+# as lpadmin leaves a queue an administrator adds. TOVRIN_CUPS_TCP is the
+# TCP address (CUPS_SERVER=127.0.0.1:PORT reaches the same scheduler as a
+# print server on another host is reached).
 # It must run as root: cupsd drops to user lp for its backends.
 set -euo pipefail
 
 queue=TovrinPlotter
 spare=TovrinSpare
+class=TovrinOffice
+members=(TovrinOfficeA TovrinOfficeB)
 
 usage() {
   echo "usage: $0 start|stop|forget DIR" >&2
   exit 2
 }
 
-# A TCP port nothing listens on (local ports in /proc/net/tcp are hex).
+# A TCP port nothing listens on (local ports in /proc/net/tcp are hex) and
+# none of the ports given as arguments.
 free_port() {
   local port hex
   for _ in $(seq 1 50); do
     port=$((20000 + RANDOM % 40000))
     hex=$(printf ':%04X ' "$port")
-    if ! grep -qs "$hex" /proc/net/tcp /proc/net/tcp6; then
+    if [[ " $* " != *" $port "* ]] && ! grep -qs "$hex" /proc/net/tcp /proc/net/tcp6; then
       echo "$port"
       return 0
     fi
@@ -79,7 +89,7 @@ make_server_bin() {
 }
 
 write_config() {
-  local dir=$1
+  local dir=$1 tcp_port=$2
   cat >"$dir/conf/cups-files.conf" <<EOF
 User lp
 Group lp
@@ -99,6 +109,7 @@ EOF
   cat >"$dir/conf/cupsd.conf" <<EOF
 LogLevel debug
 Listen $dir/cups.sock
+Listen 127.0.0.1:$tcp_port
 Browsing Off
 BrowseLocalProtocols none
 WebInterface No
@@ -166,14 +177,23 @@ start() {
   chmod 0770 "$dir/cache"
   chmod 0755 "$dir/state"
   make_server_bin "$dir/bin"
-  write_config "$dir"
+  local port tcp_port port_a port_b
+  tcp_port=$(free_port)
+  write_config "$dir" "$tcp_port"
 
   launch "$dir"
-  local port
-  port=$(free_port)
+  port=$(free_port "$tcp_port")
+  port_a=$(free_port "$tcp_port" "$port")
+  port_b=$(free_port "$tcp_port" "$port" "$port_a")
   trap 'stop "$dir"' ERR
   lpadmin -p "$queue" -E -v "socket://127.0.0.1:$port" -o printer-error-policy=abort-job
   lpadmin -p "$spare" -E -v "socket://127.0.0.1:9" -o printer-error-policy=abort-job
+  lpadmin -p "${members[0]}" -E -v "socket://127.0.0.1:$port_a"
+  lpadmin -p "${members[1]}" -E -v "socket://127.0.0.1:$port_b"
+  lpadmin -p "${members[0]}" -c "$class"
+  lpadmin -p "${members[1]}" -c "$class"
+  cupsenable "$class"
+  cupsaccept "$class"
   lpadmin -d "$queue"
   trap - ERR
   cat >"$dir/env" <<EOF
@@ -181,13 +201,18 @@ export CUPS_SERVER='$dir/cups.sock'
 export TOVRIN_CUPS_QUEUE='$queue'
 export TOVRIN_CUPS_SPARE_QUEUE='$spare'
 export TOVRIN_CUPS_PORT='$port'
+export TOVRIN_CUPS_TCP='127.0.0.1:$tcp_port'
+export TOVRIN_CUPS_CLASS='$class'
+export TOVRIN_CUPS_CLASS_MEMBERS='${members[*]}'
+export TOVRIN_CUPS_CLASS_PORTS='$port_a $port_b'
 export TOVRIN_CUPS_LOCK='$dir/tests.lock'
 export TOVRIN_CUPSD_PID='$(cat "$dir/cupsd.pid")'
 export TOVRIN_CUPSD_PID_FILE='$dir/cupsd.pid'
 export TOVRIN_CUPSD_DIR='$dir'
 export TOVRIN_CUPSD_SCRIPT='$(realpath "$0")'
 EOF
-  echo "private cupsd running on $dir/cups.sock, $queue -> 127.0.0.1:$port"
+  echo "private cupsd running on $dir/cups.sock and 127.0.0.1:$tcp_port," \
+    "$queue -> 127.0.0.1:$port, $class -> 127.0.0.1:$port_a, :$port_b"
 }
 
 # Ends the recorded process, unless its number has gone to another program.

@@ -57,6 +57,8 @@ PlotJob::Outcome PlotJob::DeliverDrawing(Drawing& d) {
   host_.EndDrawing(d.header + texts::kFinished,
                    {d.name, result::kDelivering, d.row.printer, d.row.cups_job_id, {}});
   ++summary_.finished;
+  ++outstanding_;
+  ++sent_since_look_;
   if (!Record(d, result::kDelivering, {}) || !CommitHistory()) return Outcome::StopJob;
   MarkDrawing(d.row);
   ShowEnded(d.row, "delivered");

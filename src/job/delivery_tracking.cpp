@@ -37,14 +37,11 @@ std::string WhatToRun(const HistoryRow& row) {
 
 void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) {
   if (!spooler_) return;
-  const double deadline = SteadySeconds() + options_.wait_delivered_seconds;
-  std::vector<HistoryRow> waiting, rows;
+  // A job that gave up waiting for the spooler mid-way does not wait again.
+  const double deadline = SteadySeconds() + (spooler_behind_ ? 0 : options_.wait_delivered_seconds);
+  std::vector<HistoryRow> waiting;
   for (;;) {
-    waiting.clear();
-    if (!history_->Waiting(folder, rows)) return OnHistoryFault();
-    for (HistoryRow& row : rows)
-      if (row.result == result::kDelivering && !CheckDelivery(s, row)) waiting.push_back(row);
-    if (HistoryDown()) return;
+    if (!SettleDeliveries(s, folder, waiting)) return;
     // A poller looks again at its next poll; a one-shot job waits a while.
     if (waiting.empty() || options_.repeat || SteadySeconds() >= deadline || host_.AbortRequested())
       break;
@@ -54,9 +51,38 @@ void PlotJob::TrackDeliveries(const PlotSettings& s, const std::string& folder) 
   deliveries_waiting_ = waiting.size();
 }
 
-// True once the delivery has ended, one way or the other.
-bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
-  const PrintJobStatus status = spooler_->QueryJob(JobOf(row));
+// One look at every delivery still waiting, all asked of the spooler at
+// once: the ended ones are settled, the rest go to `waiting`. A completed
+// one's row is committed right before its OFI goes, one at a time, so a
+// program killed in between leaves at most that one drawing behind. False
+// when the history failed.
+bool PlotJob::SettleDeliveries(const PlotSettings& s, const std::string& folder,
+                               std::vector<HistoryRow>& waiting) {
+  waiting.clear();
+  std::vector<HistoryRow> rows;
+  if (!history_->Waiting(folder, rows)) {
+    OnHistoryFault();
+    return false;
+  }
+  std::erase_if(rows, [](const HistoryRow& row) { return row.result != result::kDelivering; });
+  std::vector<SpoolerJob> jobs;
+  for (const HistoryRow& row : rows) jobs.push_back(JobOf(row));
+  const std::vector<PrintJobStatus> states = spooler_->QueryJobs(jobs);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const PrintJobStatus status = i < states.size() ? states[i] : PrintJobStatus{};
+    const Delivery delivery = CheckDelivery(rows[i], status);
+    if (HistoryDown()) return false;
+    if (delivery == Delivery::Waiting) waiting.push_back(rows[i]);
+    if (delivery != Delivery::Completed) continue;
+    if (!CommitHistory()) return false;
+    if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(rows[i]);
+  }
+  outstanding_ = waiting.size();
+  sent_since_look_ = 0;
+  return true;
+}
+
+PlotJob::Delivery PlotJob::CheckDelivery(HistoryRow& row, const PrintJobStatus& status) {
   const std::string before = row.cups_state + row.reason;
   row.cups_state = status.state_text;
   row.reason = status.reason;
@@ -69,22 +95,21 @@ bool PlotJob::CheckDelivery(const PlotSettings& s, HistoryRow& row) {
     case State::Completed:
       row.result = result::kFinished;
       row.ended_ms = NowMs();
-      if (!SaveRow(row)) return false;
+      if (!SaveRow(row)) return Delivery::Ended;
       ShowEnded(row, result::kFinished);
       host_.DeliveryEnded({}, {row.drawing.name, "completed", row.printer, row.cups_job_id,
                                texts::kDeliveryCompleted + JobText(row)});
       MarkDrawing(row);
-      if (s.OfiFEnd != setting_values::kKeep) RemovePlottedOfi(row);
-      return true;
+      return Delivery::Completed;
     case State::Failed:
-    case State::Lost: DeliveryEnded(row, status); return true;
+    case State::Lost: DeliveryEnded(row, status); return Delivery::Ended;
     case State::Pending:
     case State::Incoming:
     case State::Stopped:
     case State::Unknown: break;
   }
   if (row.cups_state + row.reason != before) SaveRow(row);
-  return false;
+  return Delivery::Waiting;
 }
 
 // A job that will not print, or that the spooler no longer knows: the

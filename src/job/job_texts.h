@@ -42,6 +42,8 @@ inline constexpr const char* kReplacedMeanwhile = " は出図の後に置き換�
 inline constexpr const char* kSymlink = "シンボリックリンクは出図しません";
 inline constexpr const char* kDeliveryLost =
     "プリンタのジョブが分からなくなりました。図面は残し、出図し直しません: ";
+inline constexpr const char* kSpoolerBehind =
+    "プリンタのジョブが溜まっているため、残りの図面は次に回します。完了待ちのジョブ: ";
 inline constexpr const char* kResent = "前回の送信が途中で止まったため、送り直します: ";
 inline constexpr const char* kFolderNotSynced =
     "ＯＦＩフォルダをディスクに書き込めません。この図面は残します (";

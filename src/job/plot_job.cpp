@@ -1,6 +1,7 @@
 #include "job/plot_job.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -133,7 +134,12 @@ JobSummary PlotJob::RunJob() {
     return summary_;
   }
   held_since_ = SteadySeconds();
+  // The deliveries of earlier jobs are looked at before this job's first.
+  outstanding_ = 0;
+  sent_since_look_ = SIZE_MAX;
+  spooler_behind_ = false;
   for (Candidate& c : *candidates) {
+    if (!KeepUpWithSpooler(settings, folder)) break;
     if (PlotDrawing(job, c) == Outcome::StopJob || !CommitIfDue()) break;
     host_.ProcessEvents();
     if (host_.AbortRequested()) break;

@@ -81,6 +81,7 @@ class PlotJob {
   struct Candidate;
   enum class Outcome { Next, StopJob };
   enum class Intake { Ready, Skip, Leave };
+  enum class Delivery { Waiting, Completed, Ended };
 
   JobSummary RunJob();
 
@@ -134,8 +135,11 @@ class PlotJob {
   void ResolveInterrupted(const std::string& folder);
   void ResolveSending(HistoryRow& row);
   void SendAgain(HistoryRow& row);
+  bool KeepUpWithSpooler(const PlotSettings& s, const std::string& folder);
   void TrackDeliveries(const PlotSettings& s, const std::string& folder);
-  bool CheckDelivery(const PlotSettings& s, HistoryRow& row);
+  bool SettleDeliveries(const PlotSettings& s, const std::string& folder,
+                        std::vector<HistoryRow>& waiting);
+  Delivery CheckDelivery(HistoryRow& row, const PrintJobStatus& status);
   void DeliveryEnded(HistoryRow& row, const PrintJobStatus& status);
   void RemovePlottedOfi(const HistoryRow& row);
   void ReportWaiting(const HistoryRow& row);
@@ -188,6 +192,12 @@ class PlotJob {
   std::set<int64_t> held_rows_;              // deliveries whose job waits for someone to act
   std::vector<WaitingDrawing> waiting_now_;  // left in the folder by this job
   size_t deliveries_waiting_ = 0;
+  // This job's deliveries the spooler had not ended at the last look, and
+  // those sent since; set when the job stopped waiting for the spooler.
+  size_t outstanding_ = 0;
+  size_t sent_since_look_ = 0;
+  bool spooler_behind_ = false;
+  bool behind_said_ = false;  // a poller: "the spooler is behind" said, not yet caught up
   // Drawings whose modification time lies ahead of the clock: the settle
   // time runs from when they were first seen as they are.
   struct Sighting {

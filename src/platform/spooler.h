@@ -84,6 +84,13 @@ class Spooler {
     (void)job;
     return {PrintJobStatus::State::Completed, "completed", {}};
   }
+  // The states of `jobs`, in their order, each as QueryJob says it; a
+  // spooler that can asks for many in one request.
+  virtual std::vector<PrintJobStatus> QueryJobs(const std::vector<SpoolerJob>& jobs) {
+    std::vector<PrintJobStatus> states;
+    for (const SpoolerJob& job : jobs) states.push_back(QueryJob(job));
+    return states;
+  }
   // The jobs named `job_name` on `printer` created at `since` (spooler's
   // seconds) or later, any state, oldest first: what a program killed
   // between creating a job and recording it looks for. nullopt with

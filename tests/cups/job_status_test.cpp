@@ -206,6 +206,13 @@ TEST_F(JobStatusTest, FrozenSchedulerIsNotRespondingWithinTheBound) {
       EXPECT_EQ(s.state, State::Unknown);
       EXPECT_EQ(s.reason, cups_texts::kNotResponding);
     });
+    // One wait for all of them, not one each.
+    timed("query many", [&] {
+      std::vector<PrintJobStatus> states = quick.QueryJobs(std::vector<SpoolerJob>(5, job));
+      ASSERT_EQ(states.size(), 5u);
+      for (const PrintJobStatus& s : states) EXPECT_EQ(s.state, State::Unknown);
+      EXPECT_EQ(states.back().reason, cups_texts::kNotResponding);
+    });
     // A document under way: writes fill the socket, then give up.
     timed("document", [&] {
       std::string block = Bytes(1 << 16);

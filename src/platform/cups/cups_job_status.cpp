@@ -37,16 +37,13 @@ State FromJobState(int state, const std::string& reasons) {
 }
 
 // A job waiting on a stopped printer waits for someone to act, not for time.
-void CheckPrinter(CupsServer& server, const std::string& printer_uri, PrintJobStatus& status) {
-  Ipp printer = server.Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", printer_uri,
-                           {"printer-state", "printer-state-message", "printer-state-reasons"});
-  if (!Succeeded(printer.get())) return;
-  ipp_attribute_t* state = ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
-  if (!state || ippGetInteger(state, 0) != IPP_PSTATE_STOPPED) return;
+void CheckPrinter(CupsServer& server, const std::string& printer_uri, PrintJobStatus& status,
+                  PrinterStops& stops) {
+  auto [known, added] = stops.try_emplace(printer_uri);
+  if (added) known->second = StoppedReason(server, printer_uri);
+  if (!known->second) return;
   status.state = State::Stopped;
-  status.reason = FirstOf(
-      IppText(printer.get(), "printer-state-message"),
-      FirstOf(IppKeywords(printer.get(), "printer-state-reasons"), "the printer is stopped"));
+  status.reason = *known->second;
 }
 
 // CUPS holds a job whose document has not (wholly) come: it never prints
@@ -68,28 +65,47 @@ std::optional<PrintJobStatus> NotOurs(const SpoolerJob& ours, ipp_t* answer) {
 }
 
 PrintJobStatus FromAnswer(CupsServer& server, const SpoolerJob& job, ipp_t* answer) {
-  PrintJobStatus status;
   ipp_attribute_t* state = ippFindAttribute(answer, "job-state", IPP_TAG_ENUM);
   if (!Succeeded(answer) || !state) {
+    PrintJobStatus status;
     status.reason = server.Failure("CUPS gave no job state");
     return status;
   }
-  int value = ippGetInteger(state, 0);
-  const char* name = ippEnumString("job-state", value);
-  std::string reasons = IppKeywords(answer, "job-state-reasons");
-  status.state = Incoming(value, reasons) ? State::Incoming : FromJobState(value, reasons);
-  status.state_text = name ? name : std::to_string(value);
-  if (status.state != State::Completed)
-    status.reason = FirstOf(IppText(answer, "job-printer-state-message"), reasons);
-  if (status.state != State::Incoming &&
-      (value == IPP_JSTATE_PENDING || value == IPP_JSTATE_HELD)) {
-    std::string printer_uri = IppText(answer, "job-printer-uri");
-    CheckPrinter(server, printer_uri.empty() ? PrinterUri(job.printer) : printer_uri, status);
-  }
-  return status;
+  JobAttributes seen{ippGetInteger(state, 0), IppKeywords(answer, "job-state-reasons"),
+                     IppText(answer, "job-printer-state-message"),
+                     IppText(answer, "job-printer-uri")};
+  PrinterStops stops;
+  return StatusOf(server, job, seen, stops);
 }
 
 }  // namespace
+
+std::optional<std::string> StoppedReason(CupsServer& server, const std::string& printer_uri) {
+  Ipp printer = server.Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", printer_uri,
+                           {"printer-state", "printer-state-message", "printer-state-reasons"});
+  if (!Succeeded(printer.get())) return std::nullopt;
+  ipp_attribute_t* state = ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
+  if (!state || ippGetInteger(state, 0) != IPP_PSTATE_STOPPED) return std::nullopt;
+  return FirstOf(
+      IppText(printer.get(), "printer-state-message"),
+      FirstOf(IppKeywords(printer.get(), "printer-state-reasons"), "the printer is stopped"));
+}
+
+PrintJobStatus StatusOf(CupsServer& server, const SpoolerJob& job, const JobAttributes& seen,
+                        PrinterStops& stops) {
+  PrintJobStatus status;
+  const char* name = ippEnumString("job-state", seen.state);
+  status.state =
+      Incoming(seen.state, seen.reasons) ? State::Incoming : FromJobState(seen.state, seen.reasons);
+  status.state_text = name ? name : std::to_string(seen.state);
+  if (status.state != State::Completed) status.reason = FirstOf(seen.message, seen.reasons);
+  if (status.state != State::Incoming &&
+      (seen.state == IPP_JSTATE_PENDING || seen.state == IPP_JSTATE_HELD)) {
+    const std::string& uri = seen.printer_uri.empty() ? PrinterUri(job.printer) : seen.printer_uri;
+    CheckPrinter(server, uri, status, stops);
+  }
+  return status;
+}
 
 PrintJobStatus CupsSpooler::QueryJob(const SpoolerJob& job) {
   CupsServer server(timeout_ms_);

@@ -6,7 +6,9 @@
 #include <cups/cups.h>
 
 #include <initializer_list>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,23 @@ SpoolerJob IdentityIn(ipp_t* response);
 // What tells the job CUPS holds under `ours.id` from ours, in words; empty
 // when nothing does.
 std::string IdentityDifference(const SpoolerJob& ours, const SpoolerJob& theirs);
+
+class CupsServer;
+
+// What CUPS says of one job: its job-state, job-state-reasons,
+// job-printer-state-message and job-printer-uri.
+struct JobAttributes {
+  int state = 0;
+  std::string reasons, message, printer_uri;
+};
+// Printer URI -> the message of a stopped printer (nullopt: not stopped),
+// asked once per look.
+using PrinterStops = std::map<std::string, std::optional<std::string>>;
+// Get-Printer-Attributes: the message when the printer is stopped.
+std::optional<std::string> StoppedReason(CupsServer& server, const std::string& printer_uri);
+// `job` as `seen` says, its printer asked (once per `stops`) when it waits.
+PrintJobStatus StatusOf(CupsServer& server, const SpoolerJob& job, const JobAttributes& seen,
+                        PrinterStops& stops);
 
 class CupsServer {
  public:

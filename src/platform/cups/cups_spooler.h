@@ -39,6 +39,10 @@ class CupsSpooler : public Spooler {
   // job of that id or another one under it; Incoming for a job held while
   // its document has not (wholly) come.
   PrintJobStatus QueryJob(const SpoolerJob& job) override;
+  // Get-Jobs naming the jobs by job-ids, a hundred a request, on one
+  // connection; a job the answer leaves out or shows as another goes
+  // through QueryJob. Unknown for all when the server cannot be asked.
+  std::vector<PrintJobStatus> QueryJobs(const std::vector<SpoolerJob>& jobs) override;
   // Get-Jobs on `printer` (every queue when empty), any user's.
   std::optional<std::vector<SpoolerJob>> FindJobs(const std::string& printer,
                                                   const std::string& job_name, int64_t since,
