@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 #include "ofi/job_snapshot.h"
 #include "settings/plot_settings.h"
 #include "translate/reader_cycle.h"
