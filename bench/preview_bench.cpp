@@ -30,7 +30,7 @@
 #include <string>
 
 #include "geometry/encode_points.h"
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 #include "ofi_builder.h"
 #include "preview/glf_preview.h"
 #include "preview/hpgl_parser.h"

@@ -338,7 +338,7 @@ void BM_TranslateDrawing(benchmark::State& state) {
         job, WordReader(words, stamp.size, WordReader::kWindowWords, WordReader::ReadAhead::On),
         out, [&] { return !abort_flag; });
     if (r.end != DrawingEnd::Finished) state.SkipWithError("drawing not finished");
-    out.Close();
+    out.Finish();
     d.glf_bytes = out.BytesWritten();
   }
   Report(state, d);
@@ -356,7 +356,7 @@ void BM_TranslateInMemory(benchmark::State& state) {
     std::string error;
     if (!out.Open("/dev/null", error)) std::abort();
     TranslateDrawing(job, {ofi.data(), d.bytes}, out, [] { return true; });
-    out.Close();
+    out.Finish();
   }
   Report(state, d);
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "fuzz_check.h"
@@ -19,10 +20,23 @@ std::string ScratchPath() {
   return std::string(folder) + "/tovrin-fuzz-" + std::to_string(getpid()) + ".sys";
 }
 
+void RemoveScratch();
+
+// One scratch file for the whole run, rewritten by every input and removed
+// at the end.
+const std::string& Scratch() {
+  static const std::string path = ScratchPath();
+  static const int removed_at_exit = std::atexit(RemoveScratch);
+  (void)removed_at_exit;
+  return path;
+}
+
+void RemoveScratch() { std::remove(Scratch().c_str()); }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = ScratchPath();
+  const std::string& path = Scratch();
   std::FILE* f = std::fopen(path.c_str(), "wb");
   FUZZ_CHECK(f != nullptr);
   FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
@@ -34,6 +48,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text = tovrin::SettingText(settings, info);
     FUZZ_CHECK(info.kind() == tovrin::SettingKind::Text || !text.empty());
   }
-  std::remove(path.c_str());
   return 0;
 }

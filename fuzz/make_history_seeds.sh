@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Writes the seed databases of fuzz_history_db: a history of each schema
-# with a few rows, in small pages so that the fuzzer's inputs stay small.
+# with a few rows, in small pages so that the fuzzer's inputs stay small,
+# and damaged copies of one the way a crash, a full disk or a bad copy
+# leaves a Tovrin.db: cut short, a header that counts pages it does not
+# have, a page half overwritten, a schema naming a table's pages wrongly.
 #   make_history_seeds.sh [FOLDER]   (default: fuzz/corpus/fuzz_history_db)
 set -euo pipefail
 out=${1:-$(cd "$(dirname "$0")" && pwd)/corpus/fuzz_history_db}
@@ -62,4 +65,20 @@ UPDATE drawings SET cups_job_uuid='urn:uuid:1b4e28ba-2fa1-11d2-883f-0016d3cca427
 INSERT INTO drawings(job, started_ms, ended_ms, folder, name, size, mtime_ns, inode, header,
   glf_bytes, result, reason, printer, cups_job_id, cups_state, cups_job_uuid) VALUES
   (1, 1700000010000, 0, '/spool', 'C.OFI', 20, 14, 79, 'C', 0, 'sending', '', 'Plotter', 0, '', '');"
+# Damaged copies of v2-rows.db (512-byte pages; the header counts them at
+# byte 28, big-endian).
+damaged() {  # name, then a command run on the copy
+  cp "$out/v2-rows.db" "$out/$1"
+  "${@:2}" "$out/$1"
+}
+cut_short() { truncate -s 2560 "$1"; }
+counts_too_many() { printf '\000\000\000\310' | dd of="$1" bs=1 seek=28 conv=notrunc status=none; }
+torn_page() { head -c 200 /dev/zero | tr '\000' '\377' | dd of="$1" bs=1 seek=1544 conv=notrunc status=none; }
+wrong_root() {
+  sqlite3 "$1" "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET rootpage=9 WHERE name='drawings';" >/dev/null
+}
+damaged damaged-cut-short.db cut_short
+damaged damaged-page-count.db counts_too_many
+damaged damaged-torn-page.db torn_page
+damaged damaged-wrong-root.db wrong_root
 ls -l "$out"

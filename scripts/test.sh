@@ -63,7 +63,12 @@ sanitized_leg() {
       echo "$target found a failing input (saved under $sbuild/fuzz-artifacts)"
       return 1
     fi
-    echo "$target: $(grep -E '^#[0-9]+.*DONE' "$log" | tail -n 1)"
+    # The rate says how deep the fuzzer got in its time: read it here.
+    local runs rate
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+    echo "$target: ${runs:-?} runs in $fuzz_seconds s, ${rate:-?} runs/s," \
+      "$(grep -E '^#[0-9]+.*DONE' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [^ ]+')"
   done
   echo "sanitizer and fuzz leg: $((SECONDS - started)) s"
 }

@@ -4,7 +4,7 @@
 #include "geometry/geometry_commands.h"
 #include "geometry/plot_math.h"
 #include "geometry/stroke_modes.h"
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 #include "ofi/ofi_point.h"
 #include "ofi/pending.h"
 #include "ofi/translation.h"

@@ -1,6 +1,6 @@
 #include "geometry/encode_points.h"
 
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 
 namespace tovrin {
 

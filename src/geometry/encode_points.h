@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "ofi/encoded_number.h"
-#include "ofi/glf_writer.h"
+#include "glf/encoded_number.h"
+#include "glf/glf_writer.h"
 
 namespace tovrin {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 
 namespace tovrin {
 

@@ -4,10 +4,10 @@
 // it is whole and on the disk.
 #include <cstring>
 
+#include "glf/glf_writer.h"
 #include "job/file_words.h"
 #include "job/job_records.h"
 #include "job/plot_job.h"
-#include "ofi/glf_writer.h"
 #include "platform/spool_files.h"
 #include "translate/reader_cycle.h"
 
@@ -67,14 +67,14 @@ PlotJob::Outcome PlotJob::TranslateToGlf(JobContext& job, Drawing& d, const Draw
     return !too_large && KeepGoing();
   });
   d.thread_note = out.ThreadNote().empty() ? reader_note : out.ThreadNote();
-  if (!too_large) out.Drain();  // written out whole first: the size is then exact
+  if (!too_large) out.Flush();  // written out whole first: the size is then exact
   too_large = too_large || out.BytesWritten() > glf_limit;
   const bool changed = drawn.short_read || file.StampNow() != stamp;
   const bool keep = !too_large && !changed && drawn.end == DrawingEnd::Finished;
   if (!keep) out.Discard();
   std::string ignored;
   const bool delivering = job.cfg.settings.OfiOut == setting_values::kToPlotter && spooler_;
-  const bool written = keep && out.Close(/*to_disk=*/!delivering);
+  const bool written = keep && out.Finish(/*to_disk=*/!delivering);
   if (!written) RemoveFile(d.temp_path, ignored);
   if (keep && !written) {
     LogStopped(d, result::kFailed,
@@ -112,7 +112,7 @@ void PlotJob::NoteThreads(const std::string& note) {
   host_.AddLog(Reason(texts::kThreadNote + note + ")"));
 }
 
-// The whole GLF is on the disk (Close waited for it) before it takes its
+// The whole GLF is on the disk (Finish waited for it) before it takes its
 // name; the rename reaches the disk with the next commit, before the
 // drawing can go.
 PlotJob::Outcome PlotJob::PublishGlf(JobContext& job, Drawing& d, uint64_t glf_bytes) {

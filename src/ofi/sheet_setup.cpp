@@ -1,8 +1,8 @@
 #include <cmath>
 #include <string>
 
+#include "glf/format_number.h"
 #include "ofi/drawing_texts.h"
-#include "ofi/format_number.h"
 #include "ofi/sheet_commands.h"
 #include "ofi/translation.h"
 #include "settings/setting_values.h"

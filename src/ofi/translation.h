@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
+#include "glf/glf_writer.h"
 #include "ofi/drawing_state.h"
-#include "ofi/glf_writer.h"
 #include "ofi/job_snapshot.h"
 #include "ofi/sheet_context.h"
 #include "ofi/word_reader.h"

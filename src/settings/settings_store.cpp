@@ -66,15 +66,18 @@ std::string Quoted(std::string_view line) {
   return "\"" + std::string(line.substr(0, end)) + (end < line.size() ? "…" : "") + "\"";
 }
 
-std::string LineName(const std::string& path, size_t number) {
-  return path + " " + std::to_string(number) + "行目";
-}
+// A line of the file, named only when a warning needs its name.
+struct LineAt {
+  const std::string& path;
+  size_t number;
+  std::string Name() const { return path + " " + std::to_string(number) + "行目"; }
+};
 
 // The value of an enumerated setting, checked against its list.
-std::string CheckedChoice(const SettingInfo& info, std::string_view value, const std::string& where,
+std::string CheckedChoice(const SettingInfo& info, std::string_view value, const LineAt& where,
                           std::vector<std::string>& warnings) {
   if (std::optional<std::string> allowed = AllowedValueFor(info, value)) return *allowed;
-  std::string warning = where + ": " + info.key + " の値 " + Quoted(value) + " は " +
+  std::string warning = where.Name() + ": " + info.key + " の値 " + Quoted(value) + " は " +
                         AllowedList(info) + " のどれでもありません";
   if (std::string_view(info.key) == "OfiFEnd") {
     warnings.push_back(warning + "。図面を消さないよう " + setting_values::kKeep + " とします");
@@ -85,7 +88,7 @@ std::string CheckedChoice(const SettingInfo& info, std::string_view value, const
 }
 
 // Applies one line; false (with `reason` set) when the line stops the reading.
-bool ApplyLine(std::string_view line, const std::string& where, PlotSettings& settings,
+bool ApplyLine(std::string_view line, const LineAt& where, PlotSettings& settings,
                std::vector<std::string>& warnings, const char*& reason) {
   const SettingInfo* info = ClaimingSetting(line);
   if (!info) return true;
@@ -186,9 +189,12 @@ SettingsFileRead ReadFileBytes(const std::string& path, std::string& bytes) {
     ::close(fd);
     return read;
   }
-  bytes.assign(static_cast<size_t>(kMaxFileBytes), '\0');
+  // Room for the size it has now (a settings file is a few kilobytes), then
+  // more as it grows while being read; never past kMaxFileBytes.
+  bytes.resize(std::min<size_t>(static_cast<size_t>(st.st_size) + 1, kMaxFileBytes));
   size_t done = 0;
-  while (done < bytes.size()) {
+  while (done < kMaxFileBytes) {
+    if (done == bytes.size()) bytes.resize(std::min(2 * done, kMaxFileBytes));
     ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
@@ -279,15 +285,18 @@ SettingsFileRead ReadSettingsFile(const std::string& path, PlotSettings& setting
   for (size_t i = 0; i < lines.size(); ++i) {
     if (read.warnings.size() == kMaxWarnings)
       read.warnings.push_back(path + ": これより後の値の警告は省きます");
+    // Only a line with an "=" can set anything; in code page 932 no
+    // character's second byte is "=", so the bytes tell before converting.
+    if (lines[i].find('=') == std::string::npos) continue;
     std::string line = read.read_as_utf8 ? lines[i] : FromCp932(lines[i]);
-    std::string where = LineName(path, i + 1);
+    const LineAt where{path, i + 1};
     const char* reason = nullptr;
     std::vector<std::string> ignored;
     auto& warnings = read.warnings.size() < kMaxWarnings ? read.warnings : ignored;
     if (!ApplyLine(line, where, settings, warnings, reason)) {
       read.stopped_early = true;
-      read.warnings.push_back(where + " で読み込みを止めました (" + reason + "): " + Quoted(line) +
-                              "。これより後の設定は既定値です");
+      read.warnings.push_back(where.Name() + " で読み込みを止めました (" + reason +
+                              "): " + Quoted(line) + "。これより後の設定は既定値です");
       break;
     }
   }

@@ -2,7 +2,7 @@
 
 #include "geometry/encode_points.h"
 #include "geometry/plot_math.h"
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 #include "ofi/translation.h"
 #include "text/glyphs.h"
 

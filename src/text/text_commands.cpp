@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "geometry/plot_math.h"
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 #include "ofi/ofi_point.h"
 #include "ofi/pending.h"
 #include "ofi/translation.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 #include "ofi/job_snapshot.h"
 #include "ofi/translation.h"
 #include "platform/folder.h"

@@ -170,6 +170,25 @@ TEST_F(SettingsStoreTest, BadLineStopsReadingAndKeepsEarlierValues) {
   EXPECT_FLOAT_EQ(s.MojiH, 0.0f);
 }
 
+// A big file of code page 932 lines reads the same each time, and the
+// reading ends at a megabyte: a value past it is not taken.
+TEST_F(SettingsStoreTest, LongCodePageFileReadsTheSameTwiceUpToAMegabyte) {
+  std::string text;
+  while (text.size() < 600 * 1024) text += "＊ 図面の設定　ｺﾒﾝﾄ行です  ﾌﾟﾛｯﾀ\r\n";
+  text += "Plot=A1ﾌﾟﾛｯﾀｶｯﾄ紙  * 用紙\r\nMojiE=全角  *\r\n";
+  const std::string head = *ToCp932(text);
+  std::string bytes = head;
+  while (bytes.size() < (1 << 20) + 4096) bytes += head.substr(0, 64 * 1024);
+  bytes += "\r\nLineL=7  *\r\n";
+  dir.WriteFile("Tovrin.sys", bytes);
+  for (int read = 0; read < 2; ++read) {
+    PlotSettings s = Load();
+    EXPECT_EQ(s.Plot, "A1ﾌﾟﾛｯﾀｶｯﾄ紙");
+    EXPECT_EQ(s.MojiE, "全角");
+    EXPECT_EQ(s.LineL, "3");  // past the first megabyte
+  }
+}
+
 TEST_F(SettingsStoreTest, MissingFileLeavesTheDefaults) {
   PlotSettings s = PlotSettings::Defaults("/start");
   EXPECT_FALSE(LoadSettingsFile(Path(), s));

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 
 namespace tovrin {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "ofi/encoded_number.h"
-#include "ofi/format_number.h"
-#include "ofi/glf_marks.h"
-#include "ofi/write_behind.h"
+#include "glf/encoded_number.h"
+#include "glf/format_number.h"
+#include "glf/glf_marks.h"
+#include "glf/write_behind.h"
 
 namespace tovrin {
 
@@ -18,6 +18,11 @@ namespace tovrin {
 // decimal numbers are recorded as marks between them and written as digits
 // when the buffer is written out. For a GLF over a megabyte that happens on
 // a second thread, beside the translation, when one can be started.
+//
+// Its verbs: Open a file (or none, in memory), Write... the GLF's pieces
+// (Room/Commit and ValuesRoom/CommitValues on the hot paths), Flush what is
+// buffered or on its way and wait for it, Finish (flush and close, the
+// verdict on every write), or Discard a GLF that is not kept.
 class GlfWriter {
  public:
   // An in-memory writer; Bytes() holds everything written.
@@ -57,7 +62,7 @@ class GlfWriter {
   }
   void Commit(char* end) {
     cursor_ = end;
-    if (fd_ >= 0 && Buffered() >= kFlushSize) Flush();
+    if (fd_ >= 0 && Buffered() >= kPieceSize) SendBuffer();
   }
 
   // Polyline-encoded values, the same way: ValuesRoom(n) returns where up to
@@ -78,7 +83,7 @@ class GlfWriter {
     }
     *marks_cursor_ = glf_marks::Header(Buffered(), glf_marks::kValues, count);
     marks_cursor_ += 1 + count;
-    if (fd_ >= 0 && MarkWords() >= kFlushMarkWords) Flush();
+    if (fd_ >= 0 && MarkWords() >= kPieceMarkWords) SendBuffer();
   }
   // The same text as FormatNumber.
   void WriteNumber(double value, const NumberPattern& pattern);
@@ -88,11 +93,11 @@ class GlfWriter {
 
   // Writes out everything written so far and waits for it: BytesWritten is
   // then exact. False when any write failed.
-  bool Drain();
-  // Drains and closes the file; false when any write failed. `to_disk`:
+  bool Flush();
+  // Flushes and closes the file; false when any write failed. `to_disk`:
   // and waits until the file's bytes are on the disk. A big GLF is written
   // on a second thread, so a failed write may be known only here.
-  bool Close(bool to_disk = false);
+  bool Finish(bool to_disk = false);
   // Closes the file without writing what is still buffered or queued (a
   // piece being written is finished): for a GLF that is not kept.
   void Discard();
@@ -113,13 +118,13 @@ class GlfWriter {
     const uint64_t ahead = behind_ ? handed_least_ + behind_->Excess() : 0;
     return counted_ + ahead + Buffered() + marked_least_;
   }
-  // The same; exact after Drain or Close (but for a GLF that passed its
+  // The same; exact after Flush or Finish (but for a GLF that passed its
   // size limit: then past the limit, not exact).
   uint64_t BytesWritten() const { return BytesAtLeast(); }
 
  private:
-  static constexpr size_t kFlushSize = 1 << 20;
-  static constexpr size_t kFlushMarkWords = 64 * 1024;
+  static constexpr size_t kPieceSize = 1 << 20;
+  static constexpr size_t kPieceMarkWords = 64 * 1024;
   size_t Buffered() const { return static_cast<size_t>(cursor_ - data_.get()); }
   size_t MarkWords() const { return static_cast<size_t>(marks_cursor_ - marks_.get()); }
   void Append(std::string_view bytes) {
@@ -128,16 +133,18 @@ class GlfWriter {
     std::memcpy(p, bytes.data(), bytes.size());
     Commit(p + bytes.size());
   }
-  // Flushes a file writer, grows an in-memory one, until n bytes are free.
+  // Sends a file writer's buffer out, grows an in-memory one, until n bytes
+  // are free.
   void MakeRoom(size_t n);
   void MakeMarkRoom(size_t words);
   void Grow(size_t n);
   void GrowMarks(size_t words);
-  void Flush();
+  // The buffer and its marks go out: written here, or handed to the thread.
+  void SendBuffer();
   bool StartWriteBehind();
-  void WriteOut(size_t size, size_t mark_words);
-  void HandOver(size_t size, size_t mark_words, uint64_t least);
-  bool FinishWriteBehind(bool drop);
+  void WriteHere(size_t size, size_t mark_words);
+  void HandToThread(size_t size, size_t mark_words, uint64_t least);
+  bool StopWriteBehind(bool drop);
 
   int fd_ = -1;
   uint64_t limit_ = UINT64_MAX;

@@ -1,4 +1,4 @@
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -59,7 +59,7 @@ TEST(GlfWriter, BigAndSmallFilesHoldExactlyWhatWasWritten) {
     ASSERT_TRUE(out.Open(folder / "A.GLF", error)) << error;
     WriteInPieces(out, bytes);
     EXPECT_EQ(out.BytesWritten(), size);
-    ASSERT_TRUE(out.Close(/*to_disk=*/size % 2 == 0)) << out.ErrorText();
+    ASSERT_TRUE(out.Finish(/*to_disk=*/size % 2 == 0)) << out.ErrorText();
     EXPECT_TRUE(folder.ReadFile("A.GLF") == bytes) << size;
   }
 }
@@ -95,7 +95,7 @@ TEST(GlfWriter, ValuesAndNumbersComeOutInPlaceOnEitherThread) {
     std::string error;
     ASSERT_TRUE(out.Open(folder / "A.GLF", error)) << error;
     WriteMixed(out, rounds);
-    ASSERT_TRUE(out.Close()) << out.ErrorText();
+    ASSERT_TRUE(out.Finish()) << out.ErrorText();
     EXPECT_EQ(out.BytesWritten(), expected.size());  // exact once written out
     EXPECT_TRUE(folder.ReadFile("A.GLF") == expected) << rounds;
     EXPECT_EQ(out.ThreadNote(), "");
@@ -115,7 +115,7 @@ TEST(GlfWriter, WithoutAThreadToSpareTheSameBytesGoOutOnTheCallersThread) {
     std::string error;
     if (!out.Open(fd, error)) return 1;
     WriteMixed(out, 200'000);
-    if (!out.Close()) return 2;
+    if (!out.Finish()) return 2;
     if (::fcntl(fd, F_GETFD) != -1) return 3;  // the writer closed what it was given
     return out.ThreadNote().empty() ? 4 : 0;
   });
@@ -161,7 +161,7 @@ TEST(GlfWriter, CountOfANumberHeavyGlfNeverPassesItsSizeNorLagsFarBehind) {
     ASSERT_LE(least, exact) << n;
     ASSERT_GE(least + (1 << 20), exact) << n;
   }
-  ASSERT_TRUE(out.Close()) << out.ErrorText();
+  ASSERT_TRUE(out.Finish()) << out.ErrorText();
   EXPECT_EQ(out.BytesWritten(), memory.BytesWritten());
   EXPECT_TRUE(folder.ReadFile("A.GLF") == memory.Bytes());
 }
@@ -182,7 +182,7 @@ TEST(GlfWriter, NoByteGoesIntoTheFilePastItsSizeLimit) {
     if (limit == 5'000'000) {
       out.Discard();
     } else {
-      ASSERT_TRUE(out.Close()) << out.ErrorText();  // withheld, not failed
+      ASSERT_TRUE(out.Finish()) << out.ErrorText();  // withheld, not failed
     }
     const std::string file = folder.ReadFile("A.GLF");
     EXPECT_LE(file.size(), limit);
@@ -251,12 +251,12 @@ TEST(GlfWriter, SlowDiskGetsEveryPieceInOrder) {
   std::string error;
   ASSERT_TRUE(out.Open(path, error)) << error;
   WriteInPieces(out, bytes);
-  EXPECT_TRUE(out.Close(/*to_disk=*/true)) << out.ErrorText();  // a pipe has nothing to sync
+  EXPECT_TRUE(out.Finish(/*to_disk=*/true)) << out.ErrorText();  // a pipe has nothing to sync
   reader.join();
   EXPECT_TRUE(received == bytes);
 }
 
-TEST(GlfWriter, WriterDroppedWithoutCloseStopsItsThread) {
+TEST(GlfWriter, WriterDroppedUnfinishedStopsItsThread) {
   // An aborted drawing's writer goes away unclosed; its thread must finish
   // before the file is closed under it.
   test::TempFolder folder;
@@ -271,7 +271,7 @@ TEST(GlfWriter, WriterDroppedWithoutCloseStopsItsThread) {
 
 // In a child process, whose file size limit stops the writes after 1.5 MB:
 // the first megabyte is written at once, the failure comes on the writing
-// thread. Exit status 0 when Close reported it.
+// thread. Exit status 0 when Finish reported it.
 int WriteBeyondTheSizeLimit(const std::string& path) {
   std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
   const rlimit limit{1'500'000, 1'500'000};
@@ -280,11 +280,11 @@ int WriteBeyondTheSizeLimit(const std::string& path) {
   std::string error;
   if (!out.Open(path, error)) return 4;
   WriteInPieces(out, Numbered(6'000'000));
-  if (out.Close(true)) return 1;
+  if (out.Finish(true)) return 1;
   return out.ErrorText().empty() ? 2 : 0;
 }
 
-TEST(GlfWriter, FailedWriteOnTheWritingThreadIsReportedAtClose) {
+TEST(GlfWriter, FailedWriteOnTheWritingThreadIsReportedAtFinish) {
   test::TempFolder folder;
   const pid_t child = fork();
   ASSERT_GE(child, 0);

@@ -1,10 +1,10 @@
-#include "ofi/glf_marks.h"
+#include "glf/glf_marks.h"
 
 #include <bit>
 #include <cstring>
 #include <string_view>
 
-#include "ofi/encoded_number.h"
+#include "glf/encoded_number.h"
 
 namespace tovrin {
 

@@ -1,4 +1,4 @@
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 
 namespace tovrin {
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "ofi/glf_marks.h"
+#include "glf/glf_marks.h"
 
 namespace tovrin {
 

@@ -1,6 +1,6 @@
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "ofi/glf_writer.h"
+#include "glf/glf_writer.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "ofi/format_number.h"
+#include "glf/format_number.h"
 
 namespace tovrin {
 
@@ -32,18 +32,18 @@ bool GlfWriter::Open(int fd, std::string& error) {
     return false;
   }
   fd_ = fd;
-  Grow(kFlushSize + 64 * 1024);
-  GrowMarks(kFlushMarkWords + 1024);
+  Grow(kPieceSize + 64 * 1024);
+  GrowMarks(kPieceMarkWords + 1024);
   return true;
 }
 
 void GlfWriter::MakeRoom(size_t n) {
-  if (fd_ >= 0) Flush();
+  if (fd_ >= 0) SendBuffer();
   if (static_cast<size_t>(end_ - cursor_) < n) Grow(n);
 }
 
 void GlfWriter::MakeMarkRoom(size_t words) {
-  if (fd_ >= 0) Flush();
+  if (fd_ >= 0) SendBuffer();
   if (static_cast<size_t>(marks_end_ - marks_cursor_) < words) GrowMarks(words);
 }
 
@@ -90,7 +90,7 @@ void GlfWriter::WriteNumber(double value, const NumberPattern& pattern) {
   marks_cursor_[2] = glf_marks::PackPattern(pattern);
   marks_cursor_ += glf_marks::kNumberWords;
   marked_least_ += LeastNumberText(value, pattern);
-  if (MarkWords() >= kFlushMarkWords) Flush();
+  if (MarkWords() >= kPieceMarkWords) SendBuffer();
 }
 
 void GlfWriter::WritePreamble() { Write("\x1b%-1BBPIN"); }
@@ -110,16 +110,16 @@ std::string GlfWriter::Bytes() const {
   return {whole.data.get(), size};
 }
 
-void GlfWriter::Flush() {
+void GlfWriter::SendBuffer() {
   const size_t size = Buffered(), words = MarkWords();
   if (fd_ < 0 || (size == 0 && words == 0)) return;
   const uint64_t least = size + marked_least_;
   if (failed_ || withheld_) {
     counted_ += least;  // the file is not kept; counted all the same
   } else if (behind_ || (counted_ > 0 && StartWriteBehind())) {
-    HandOver(size, words, least);
+    HandToThread(size, words, least);
   } else {
-    WriteOut(size, words);
+    WriteHere(size, words);
   }
   marked_least_ = 0;
   cursor_ = data_.get();
@@ -137,7 +137,7 @@ bool GlfWriter::StartWriteBehind() {
 
 // The first megabyte is written on the job's thread: a small GLF never
 // starts a second one.
-void GlfWriter::WriteOut(size_t size, size_t mark_words) {
+void GlfWriter::WriteHere(size_t size, size_t mark_words) {
   const size_t bytes = WriteMarkedPiece(data_.get(), size, marks_.get(), mark_words, out_);
   counted_ += bytes;
   if (in_file_ + bytes > limit_) {
@@ -152,7 +152,7 @@ void GlfWriter::WriteOut(size_t size, size_t mark_words) {
 }
 
 // The full buffers go to the writing thread; empty ones come back.
-void GlfWriter::HandOver(size_t size, size_t mark_words, uint64_t least) {
+void GlfWriter::HandToThread(size_t size, size_t mark_words, uint64_t least) {
   WriteBehind::Piece full;
   full.capacity = static_cast<size_t>(end_ - data_.get());
   full.bytes = std::move(data_);
@@ -169,7 +169,7 @@ void GlfWriter::HandOver(size_t size, size_t mark_words, uint64_t least) {
   marks_end_ = marks_.get() + next.mark_capacity;
 }
 
-bool GlfWriter::FinishWriteBehind(bool drop) {
+bool GlfWriter::StopWriteBehind(bool drop) {
   if (!behind_) return true;
   const WriteBehind::Written w = drop ? behind_->Discard() : behind_->Finish();
   behind_.reset();
@@ -184,16 +184,16 @@ bool GlfWriter::FinishWriteBehind(bool drop) {
   return !w.failed;
 }
 
-bool GlfWriter::Drain() {
+bool GlfWriter::Flush() {
   if (fd_ < 0) return !failed_;
-  Flush();
-  FinishWriteBehind(/*drop=*/false);
+  SendBuffer();
+  StopWriteBehind(/*drop=*/false);
   return !failed_;
 }
 
-bool GlfWriter::Close(bool to_disk) {
+bool GlfWriter::Finish(bool to_disk) {
   if (fd_ < 0) return !failed_;
-  Drain();
+  Flush();
   // EINVAL: a file that cannot be synced (a pipe, say); nothing to wait for.
   if (to_disk && !failed_ && ::fsync(fd_) != 0 && errno != EINVAL) {
     failed_ = true;
@@ -208,7 +208,7 @@ bool GlfWriter::Close(bool to_disk) {
 }
 
 void GlfWriter::Discard() {
-  FinishWriteBehind(/*drop=*/true);
+  StopWriteBehind(/*drop=*/true);
   counted_ += Buffered() + marked_least_;
   marked_least_ = 0;
   cursor_ = data_.get();

@@ -1,4 +1,4 @@
-#include "ofi/write_behind.h"
+#include "glf/write_behind.h"
 
 #include <unistd.h>
 
