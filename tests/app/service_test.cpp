@@ -170,11 +170,13 @@ TEST(Reload, SighupTakesAChangedFileAndKeepsTheSettingsOverABrokenOne) {
   Batch poller(dir, Poller({"--settle", "0"}));
   ASSERT_TRUE(WaitFor([&] { return dir.Exists("A.GLF"); })) << poller.Output();
 
-  // The next drawing is plotted with the new settings, without waiting for
-  // the next listing.
-  test::WriteBytes(dir / "B.OFI", test::LinesDrawing("B"));
+  // A drawing that comes after the reload is plotted with the new settings,
+  // without waiting for the next listing. (It is taken the moment it is
+  // closed, so the reload must have been logged first.)
   settings("OfiOut=ﾌｧｲﾙ  *\r\nOfiFEnd=消去  *\r\n");
   ASSERT_EQ(::kill(poller.Pid(), SIGHUP), 0);
+  ASSERT_TRUE(WaitFor([&] { return poller.Count("settings reloaded") == 1; })) << poller.Output();
+  test::WriteBytes(dir / "B.OFI", test::LinesDrawing("B"));
   EXPECT_TRUE(WaitFor([&] { return !dir.Exists("B.OFI"); }, 10s)) << poller.Output();
   EXPECT_TRUE(dir.Exists("B.GLF"));
   EXPECT_TRUE(dir.Exists("A.OFI"));
@@ -182,17 +184,21 @@ TEST(Reload, SighupTakesAChangedFileAndKeepsTheSettingsOverABrokenOne) {
 
   // Cut short (the second line stops the reading): what came before it is
   // not taken either, the drawing is still deleted.
+  const auto kept = [&](int n) {
+    return WaitFor([&] { return poller.Count("the settings in force are kept") == n; });
+  };
   settings("OfiFEnd=保存  *\r\nOfiOut=ﾌｧｲﾙ\r\n");
-  test::WriteBytes(dir / "C.OFI", test::LinesDrawing("C"));
   ASSERT_EQ(::kill(poller.Pid(), SIGHUP), 0);
+  ASSERT_TRUE(kept(1)) << poller.Output();
+  test::WriteBytes(dir / "C.OFI", test::LinesDrawing("C"));
   EXPECT_TRUE(WaitFor([&] { return !dir.Exists("C.OFI"); }, 10s)) << poller.Output();
   EXPECT_TRUE(dir.Exists("C.GLF"));
   // Gone (an editor between removing and writing it): not the defaults either.
   std::filesystem::remove(dir / "Tovrin.sys");
-  test::WriteBytes(dir / "D.OFI", test::LinesDrawing("D"));
   ASSERT_EQ(::kill(poller.Pid(), SIGHUP), 0);
+  ASSERT_TRUE(kept(2)) << poller.Output();
+  test::WriteBytes(dir / "D.OFI", test::LinesDrawing("D"));
   EXPECT_TRUE(WaitFor([&] { return !dir.Exists("D.OFI"); }, 10s)) << poller.Output();
-  EXPECT_EQ(poller.Count("the settings in force are kept"), 2) << poller.Output();
   EXPECT_EQ(poller.Count("settings reloaded"), 1) << poller.Output();
   EXPECT_EQ(poller.Stop(), 0) << poller.Output();
 }
