@@ -1,10 +1,10 @@
 // Any bytes as Tovrin.sys: reading ends, and what it keeps is a usable
 // setting (it formats back to text).
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -22,25 +22,30 @@ std::string ScratchPath() {
 
 void RemoveScratch();
 
-// One scratch file for the whole run, rewritten by every input and removed
-// at the end.
-const std::string& Scratch() {
-  static const std::string path = ScratchPath();
+// One scratch file for the whole run, kept open, rewritten in place by every
+// input and removed at the end.
+struct Scratch {
+  std::string path = ScratchPath();
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+};
+
+const Scratch& TheScratch() {
+  static const Scratch scratch;
   static const int removed_at_exit = std::atexit(RemoveScratch);
   (void)removed_at_exit;
-  return path;
+  return scratch;
 }
 
-void RemoveScratch() { std::remove(Scratch().c_str()); }
+void RemoveScratch() { ::unlink(TheScratch().path.c_str()); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& path = Scratch();
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  FUZZ_CHECK(f != nullptr);
-  FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
-  std::fclose(f);
+  const Scratch& scratch = TheScratch();
+  FUZZ_CHECK(scratch.fd >= 0);
+  FUZZ_CHECK(::ftruncate(scratch.fd, 0) == 0);
+  FUZZ_CHECK(::pwrite(scratch.fd, data, size, 0) == static_cast<ssize_t>(size));
+  const std::string& path = scratch.path;
   tovrin::PlotSettings settings = tovrin::PlotSettings::Defaults("/tmp");
   FUZZ_CHECK(tovrin::LoadSettingsFile(path, settings));
   // Every kept value formats back to text; a number setting never to nothing.

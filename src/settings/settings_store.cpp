@@ -107,15 +107,16 @@ bool ApplyLine(std::string_view line, const LineAt& where, PlotSettings& setting
   return true;
 }
 
-std::vector<std::string> SplitLines(const std::string& bytes) {
-  std::vector<std::string> lines;
+// The lines as views into `bytes`, without their CR LF or LF.
+std::vector<std::string_view> SplitLines(std::string_view bytes) {
+  std::vector<std::string_view> lines;
   size_t start = 0;
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
+    if (end == std::string_view::npos) end = bytes.size();
+    std::string_view line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
     start = end + 1;
   }
   return lines;
@@ -281,14 +282,14 @@ SettingsFileRead ReadSettingsFile(const std::string& path, PlotSettings& setting
   read.read_as_utf8 = ReadAsUtf8(bytes);
   if (read.read_as_utf8)
     read.warnings.push_back(path + " は UTF-8 で書かれています。UTF-8 として読みました");
-  std::vector<std::string> lines = SplitLines(bytes);
+  const std::vector<std::string_view> lines = SplitLines(bytes);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (read.warnings.size() == kMaxWarnings)
       read.warnings.push_back(path + ": これより後の値の警告は省きます");
     // Only a line with an "=" can set anything; in code page 932 no
     // character's second byte is "=", so the bytes tell before converting.
-    if (lines[i].find('=') == std::string::npos) continue;
-    std::string line = read.read_as_utf8 ? lines[i] : FromCp932(lines[i]);
+    if (lines[i].find('=') == std::string_view::npos) continue;
+    const std::string line = read.read_as_utf8 ? std::string(lines[i]) : FromCp932(lines[i]);
     const LineAt where{path, i + 1};
     const char* reason = nullptr;
     std::vector<std::string> ignored;
