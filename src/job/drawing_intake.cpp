@@ -154,6 +154,7 @@ std::optional<bool> PlotJob::AlreadyHandled(const Candidate& c) {
   }
   if (!last) return HandledByMark(c);
   const std::string& r = last->result;
+  if (r == result::kFinished && FinishedLeftToDelete(c)) return true;
   const bool handled = r == result::kDelivering || r == result::kSending || r == result::kLost ||
                        (options_.repeat && (r == result::kFinished || r == result::kRejected ||
                                             r == result::kIncomplete ||

@@ -35,8 +35,10 @@ bool IsWaiting(const std::string& state) {
 }  // namespace
 
 void PlotJob::MarkDrawing(const HistoryRow& row) {
+  PlotMark mark = MarkOf(row);
+  mark.then_delete = delete_finished_ && row.result == result::kFinished;
   std::string error;
-  switch (WritePlotMarkAt(row.drawing.folder, row.drawing.name, MarkOf(row), error)) {
+  switch (WritePlotMarkAt(row.drawing.folder, row.drawing.name, mark, error)) {
     case MarkAccess::Done:
     case MarkAccess::None: return;
     case MarkAccess::Unsupported: NoteMarks(error); return;
@@ -78,11 +80,39 @@ std::optional<bool> PlotJob::HandledByMark(const Candidate& c) {
   }
   mark_faults_.erase(c.name);
   if (!mark.Matches(*c.stamp)) return false;  // rewritten or touched since it was plotted
+  if (LeftToDelete(c, mark)) return true;
   HistoryRow marked;
   marked.result = mark.state;
   if (IsWaiting(mark.state) || mark.state == result::kLost) NoteWaiting(c, marked);
   if (IsWaiting(mark.state)) return AdoptMarked(c, mark);
   return mark.state == result::kLost || options_.repeat;
+}
+
+// A finished drawing whose job was to delete it, still here unchanged: that
+// job was stopped (or failed) between recording the plot and deleting the
+// drawing. It is deleted now, not plotted a second time; a job that keeps
+// its drawings leaves it to be plotted as it would. Tried once per drawing
+// by a poller, so that one it cannot delete is not reported at every poll.
+bool PlotJob::LeftToDelete(const Candidate& c, const PlotMark& mark) {
+  if (!delete_finished_ || !mark.then_delete || mark.state != result::kFinished) return false;
+  const std::string seen =
+      c.name + "\n" + std::to_string(c.stamp->inode) + "\n" + std::to_string(c.stamp->mtime_ns);
+  if (!left_to_delete_.insert(seen).second) return true;
+  host_.AddLog(Reason(c.name + texts::kLeftPlotted));
+  HistoryRow row;
+  row.drawing = IdentityOf(c.folder, c.name, *c.stamp);
+  RemovePlottedOfi(row);
+  return true;
+}
+
+// The history's row says the drawing was finished: its mark tells whether
+// it was left to delete.
+bool PlotJob::FinishedLeftToDelete(const Candidate& c) {
+  if (!delete_finished_) return false;
+  PlotMark mark;
+  std::string error;
+  if (ReadPlotMarkAt(c.folder, c.name, mark, error) != MarkAccess::Done) return false;
+  return mark.Matches(*c.stamp) && LeftToDelete(c, mark);
 }
 
 // A delivery another program (or this one, before its history was lost)

@@ -39,6 +39,8 @@ inline constexpr const char* kRestored =
     "止められたジョブが消す途中だったファイルを次の名前で戻しました: ";
 inline constexpr const char* kCannotPutBack = " を元の名前に戻せないため次の名前で残しました: ";
 inline constexpr const char* kReplacedMeanwhile = " は出図の後に置き換わったため消さずに残しました";
+inline constexpr const char* kLeftPlotted =
+    " は出図済みで、消す前に残っていました。出図し直さずに消します";
 inline constexpr const char* kSymlink = "シンボリックリンクは出図しません";
 inline constexpr const char* kDeliveryLost =
     "プリンタのジョブが分からなくなりました。図面は残し、出図し直しません: ";

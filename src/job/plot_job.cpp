@@ -103,6 +103,7 @@ JobSummary PlotJob::RunJob() {
     summary_.failed = true;
     return summary_;
   }
+  delete_finished_ = settings.OfiFEnd != setting_values::kKeep;
   WorkFile work_file(start_folder_);
   std::string folder = ResolveOfiFolder(start_folder_, settings.OfiFile);
   summary_.folder = folder;
@@ -126,7 +127,6 @@ JobSummary PlotJob::RunJob() {
   job_number_ = 0;  // taken with the first drawing: an idle poll writes nothing
   max_drawing_bytes_ = MaxDrawingBytes();
   settle_deadline_ = SteadySeconds() + options_.settle_wait_seconds;
-  delete_finished_ = settings.OfiFEnd != setting_values::kKeep;
   JobContext job(MakeSnapshot(settings));
   // The first write opens the batch's transaction.
   if (!history_->Hold(true)) {

@@ -107,6 +107,8 @@ class PlotJob {
       uint64_t& folder_state);
   std::optional<bool> AlreadyHandled(const Candidate& c);
   std::optional<bool> HandledByMark(const Candidate& c);
+  bool LeftToDelete(const Candidate& c, const PlotMark& mark);
+  bool FinishedLeftToDelete(const Candidate& c);
   void ReportIdle(uint64_t folder_state);
   Intake OpenSettled(Candidate& c, Drawing& d, DrawingFile& file);
   double SettleLeft(const std::string& name, const FileStamp& stamp);
@@ -187,7 +189,8 @@ class PlotJob {
   bool busy_reported_ = false;
   std::string history_fault_;  // the history's fault last said; empty while it works
   std::string marks_note_;     // why drawings cannot carry marks, once said
-  std::map<std::string, std::string> mark_faults_;   // drawing → the mark error last said
+  std::map<std::string, std::string> mark_faults_;  // drawing → the mark error last said
+  std::set<std::string> left_to_delete_;  // finished drawings found left, as name and stamp
   std::map<int64_t, std::string> waiting_reported_;  // history row → the state last said
   std::set<int64_t> held_rows_;              // deliveries whose job waits for someone to act
   std::vector<WaitingDrawing> waiting_now_;  // left in the folder by this job

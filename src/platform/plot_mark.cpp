@@ -108,6 +108,7 @@ std::string FormatPlotMark(const PlotMark& mark) {
   s += "\nuuid=" + mark.job_uuid;
   s += "\ncreated=" + std::to_string(mark.job_created);
   s += "\nsince=" + std::to_string(mark.since) + "\n";
+  if (mark.then_delete) s += "delete=1\n";  // absent otherwise, as marks were before it
   return s;
 }
 
@@ -123,6 +124,10 @@ bool ParsePlotMark(const std::string& bytes, PlotMark& mark) {
                   TextField(rest, "uuid", m.job_uuid) &&
                   NumberField(rest, "created", m.job_created) &&
                   NumberField(rest, "since", m.since);
+  int then_delete = 0;
+  if (ok && !rest.empty() && (!NumberField(rest, "delete", then_delete) || then_delete != 1))
+    return false;
+  m.then_delete = then_delete == 1;
   if (!ok || !rest.empty() || !IsState(m.state) || m.job_id < 0) return false;
   mark = std::move(m);
   return true;

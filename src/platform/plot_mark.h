@@ -36,6 +36,10 @@ struct PlotMark {
   // When the drawing's plot began, s since the epoch: a program killed
   // before it recorded the spooler's job looks for jobs created since.
   int64_t since = 0;
+  // The job that plotted it deletes its finished drawings: a finished
+  // drawing still carrying this mark was left by a run stopped before it
+  // deleted it, and is deleted, not plotted again.
+  bool then_delete = false;
 
   // True when the mark was made on the file as it is now (a rewritten or
   // touched drawing no longer matches its mark).

@@ -163,6 +163,43 @@ TEST_F(SpoolMemoryTest, AFileAKilledRunLeftAsideStaysUnlessItsMarkSaysPlotted) {
   EXPECT_TRUE(ofi.Exists("restored(1).GLF"));  // a drawing like any other now
 }
 
+// Stopped after its plot was recorded, before it deleted the drawing: the
+// drawing is deleted by the next job, not plotted again, whether the
+// history or only the drawing's mark remembers it. A hard link outside the
+// folder keeps the deleted file (and its mark) to put it back as a killed
+// run leaves it.
+TEST_F(SpoolMemoryTest, ADrawingLeftBetweenItsPlotAndItsDeleteIsDeletedNotPlottedAgain) {
+  host.settings.OfiOut = "ﾌｧｲﾙ";
+  AddDrawing("A.OFI", "A");
+  fs::create_hard_link(ofi / "A.OFI", start / "A.kept");
+  Run(start, false);
+  ASSERT_FALSE(ofi.Exists("A.OFI"));
+  PlotMark mark;
+  std::string error;
+  ASSERT_EQ(ReadPlotMarkAt(start.path(), "A.kept", mark, error), MarkAccess::Done) << error;
+  EXPECT_TRUE(mark.then_delete);
+  TempFolder fresh_start;  // a history that never saw it: the mark alone tells
+  for (const TempFolder* history : {&start, &fresh_start}) {
+    fs::remove(ofi / "A.GLF");
+    fs::create_hard_link(start / "A.kept", ofi / "A.OFI");
+    host.log.clear();
+    EXPECT_TRUE(Run(*history, false).Clean()) << testing::PrintToString(host.log);
+    EXPECT_FALSE(ofi.Exists("A.OFI"));
+    EXPECT_FALSE(ofi.Exists("A.GLF")) << "plotted a second time";
+    EXPECT_NE(testing::PrintToString(host.log).find("出図し直さずに消します"), std::string::npos);
+  }
+  // Plotted by a job that keeps its drawings: a job that deletes them plots
+  // it as any other.
+  host.settings.OfiFEnd = "保存";
+  AddDrawing("B.OFI", "B");
+  Run(start, false);
+  host.settings.OfiFEnd = "消去";
+  fs::remove(ofi / "B.GLF");
+  Run(start, false);
+  EXPECT_TRUE(ofi.Exists("B.GLF"));
+  EXPECT_FALSE(ofi.Exists("B.OFI"));
+}
+
 // Lost, or held for ever: the operator makes it plottable again. A job the
 // spooler still holds is cancelled first; one it completed is left.
 TEST_F(SpoolMemoryTest, ReleaseMakesAKeptDrawingPlottableAgain) {

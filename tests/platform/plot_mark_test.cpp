@@ -73,6 +73,11 @@ TEST(PlotMark, AnythingMalformedIsNoMark) {
   const std::string good = FormatPlotMark(Delivered());
   PlotMark parsed;
   ASSERT_TRUE(ParsePlotMark(good, parsed));
+  PlotMark deleting = Delivered();
+  deleting.then_delete = true;  // the one field a mark may go without
+  EXPECT_EQ(FormatPlotMark(deleting), good + "delete=1\n");
+  ASSERT_TRUE(ParsePlotMark(good + "delete=1\n", parsed));
+  EXPECT_EQ(parsed, deleting);
   auto with = [&](const std::string& from, const std::string& to) {
     std::string s = good;
     s.replace(s.find(from), from.size(), to);
@@ -100,6 +105,8 @@ TEST(PlotMark, AnythingMalformedIsNoMark) {
       with("0f1e", "0f\r1e"),
       with("since=1699999999\n", "since=1699999999"),  // cut short
       good + "extra=1\n",
+      good + "delete=0\n",  // written only when set
+      good + "delete=1\ndelete=1\n",
       LongPrinter(),  // well formed, but past the bound
   };
   for (const std::string& bytes : bad) {
