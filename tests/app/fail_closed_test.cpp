@@ -113,10 +113,13 @@ TEST(FailClosed, AnImmutableHistoryStopsPlotting) {
 }
 
 // An sqlite3 shell left in a write transaction, as an administrator might.
+// It waits its turn for the lock: the probe below holds it for a moment.
 class HeldHistory {
  public:
   explicit HeldHistory(const TempFolder& dir)
-      : shell_(dir, "sh", {"-c", "(echo 'BEGIN IMMEDIATE;'; sleep 60) | sqlite3 Tovrin.db"}) {
+      : shell_(dir, "sh",
+               {"-c",
+                "(echo '.timeout 10000'; echo 'BEGIN IMMEDIATE;'; sleep 60) | sqlite3 Tovrin.db"}) {
     held_ = WaitFor([&] {
       return test::RunCommand("cd '" + dir.path() +
                               "' && sqlite3 -cmd '.timeout 0' Tovrin.db 'BEGIN IMMEDIATE;' 2>&1")

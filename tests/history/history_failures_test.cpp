@@ -115,7 +115,8 @@ class HeldByShell {
   explicit HeldByShell(const std::string& path)
       : shell_(::popen(("sqlite3 '" + path + "' >/dev/null").c_str(), "w")) {
     if (!shell_) return;
-    std::fputs("BEGIN IMMEDIATE;\n", shell_);
+    // It waits its turn: the probe below holds the lock for a moment.
+    std::fputs(".timeout 10000\nBEGIN IMMEDIATE;\n", shell_);
     std::fflush(shell_);
     // Held once another connection cannot have the write lock.
     sqlite3* db = nullptr;

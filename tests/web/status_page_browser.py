@@ -83,9 +83,12 @@ def browser(chromium, driver_path, width, height, phone=False):
     return driver, profile
 
 
+# Read in one script run: the page replaces its tables when it refreshes,
+# and elements looked up one by one may be gone by the time they are read.
 def texts(driver, css):
-    from selenium.webdriver.common.by import By
-    return [e.text for e in driver.find_elements(By.CSS_SELECTOR, css)]
+    return driver.execute_script(
+        "return Array.from(document.querySelectorAll(arguments[0]),"
+        " e => e.innerText.trim());", css)
 
 
 def check_page(driver, base):
