@@ -157,6 +157,17 @@ void Interpreter::EncodedMove(double x, double y, bool& pen_up_next, bool& absol
   pen_up_next = absolute_next = false;
 }
 
+namespace {
+
+// An encoded number runs to 48 bits: bounded before it becomes an int.
+int ClampedInt(double v, int lo, int hi) {
+  if (!(v > lo)) return lo;
+  if (v > hi) return hi;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
 void Interpreter::PolylineEncoded() {
   bool pen_up_next = false, absolute_next = false, seven_bit = false;
   int fraction_bits = 0;
@@ -189,8 +200,8 @@ void Interpreter::PolylineEncoded() {
       SkipEncodedRest();
       break;
     }
-    if (b == '>') fraction_bits = std::clamp(static_cast<int>(v), 0, 26);
-    if (b == ':') pen_ = std::clamp(static_cast<int>(v), 0, kPens - 1);
+    if (b == '>') fraction_bits = ClampedInt(v, 0, 26);
+    if (b == ':') pen_ = ClampedInt(v, 0, kPens - 1);
     if (flag) continue;
     if (fraction_bits != 0) v = std::ldexp(v, -fraction_bits);
     if (!have_x) {

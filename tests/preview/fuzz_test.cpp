@@ -94,6 +94,11 @@ TEST(PreviewFuzz, RunawayInstructionsEndWithTheInput) {
   const ParseLimits limits = SmallLimits();
   ExpectSound(ParseGlf("PE" + std::string(200000, 'A'), limits), limits);
   ExpectSound(ParseGlf("LB" + std::string(200000, 'A'), limits), limits);
+  // Fraction bits and a pen past any int: taken as the largest there is.
+  ExpectSound(ParseGlf("PE>" + Encoded({int64_t{1} << 40}) + ":" + Encoded({-(int64_t{1} << 40)}) +
+                           Encoded({10, 10}) + ";",
+                       limits),
+              limits);
   std::string pd = "SP1PD";
   for (int i = 0; i < 30000; ++i) pd += std::to_string(i % 97) + "," + std::to_string(i % 89) + ",";
   const PlotPicture p = ParseGlf(pd, limits);
