@@ -61,24 +61,32 @@ void PlotJob::NoteMarks(const std::string& error) {
   host_.AddLog(Reason(texts::kNoPlotMarks + error + ")"));
 }
 
+// The drawing's own mark. One that cannot be read is said once per error;
+// the caller leaves the drawing where it is.
+MarkAccess PlotJob::ReadMark(const Candidate& c, PlotMark& mark) {
+  std::string error;
+  const MarkAccess access = ReadPlotMarkAt(c.folder, c.name, mark, error);
+  if (access == MarkAccess::Unsupported) NoteMarks(error);
+  if (access != MarkAccess::Failed) {
+    mark_faults_.erase(c.name);
+    return access;
+  }
+  std::string& said = mark_faults_[c.name];
+  if (said != error) host_.AddLog(Reason(c.name + texts::kMarkUnreadable + error + ")"));
+  said = error;
+  return access;
+}
+
 // What the drawing's own mark says, for a drawing this history has no row
-// of. A mark that cannot be read leaves the drawing where it is, said once
-// per error.
+// of.
 std::optional<bool> PlotJob::HandledByMark(const Candidate& c) {
   PlotMark mark;
-  std::string error;
-  switch (ReadPlotMarkAt(c.folder, c.name, mark, error)) {
-    case MarkAccess::None: return false;
-    case MarkAccess::Unsupported: NoteMarks(error); return false;
-    case MarkAccess::Failed: {
-      std::string& said = mark_faults_[c.name];
-      if (said != error) host_.AddLog(Reason(c.name + texts::kMarkUnreadable + error + ")"));
-      said = error;
-      return true;
-    }
+  switch (ReadMark(c, mark)) {
+    case MarkAccess::None:
+    case MarkAccess::Unsupported: return false;
+    case MarkAccess::Failed: return true;
     case MarkAccess::Done: break;
   }
-  mark_faults_.erase(c.name);
   if (!mark.Matches(*c.stamp)) return false;  // rewritten or touched since it was plotted
   if (LeftToDelete(c, mark)) return true;
   HistoryRow marked;
@@ -110,8 +118,12 @@ bool PlotJob::LeftToDelete(const Candidate& c, const PlotMark& mark) {
 bool PlotJob::FinishedLeftToDelete(const Candidate& c) {
   if (!delete_finished_) return false;
   PlotMark mark;
-  std::string error;
-  if (ReadPlotMarkAt(c.folder, c.name, mark, error) != MarkAccess::Done) return false;
+  switch (ReadMark(c, mark)) {
+    case MarkAccess::None:
+    case MarkAccess::Unsupported: return false;
+    case MarkAccess::Failed: return true;  // it cannot tell: left where it is
+    case MarkAccess::Done: break;
+  }
   return mark.Matches(*c.stamp) && LeftToDelete(c, mark);
 }
 

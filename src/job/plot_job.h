@@ -106,6 +106,7 @@ class PlotJob {
       const std::optional<std::vector<std::string>>& chosen, const std::string& folder,
       uint64_t& folder_state);
   std::optional<bool> AlreadyHandled(const Candidate& c);
+  MarkAccess ReadMark(const Candidate& c, PlotMark& mark);
   std::optional<bool> HandledByMark(const Candidate& c);
   bool LeftToDelete(const Candidate& c, const PlotMark& mark);
   bool FinishedLeftToDelete(const Candidate& c);
